@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite: the plain build,
+# then the same suite under ThreadSanitizer and under AddressSanitizer + UBSan.
+# QUAYLINK_PRESETS="default" limits the run to the listed builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/deps.sh
+presets=${QUAYLINK_PRESETS:-"default tsan asan"}
+jobs=$(nproc)
+for preset in $presets; do
+  echo "=== build and test: $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs"
+done
