@@ -1,0 +1,197 @@
+// POSIX serial port: termios raw mode, exclusive open, poll() with a wake pipe.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "link/serial_port.h"
+
+namespace ql::link {
+namespace {
+
+std::string ErrnoText(const std::string& what, int err) {
+  return what + ": " + std::strerror(err);
+}
+
+speed_t BaudConstant(std::uint32_t baud) {
+  switch (baud) {
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    default: return 0;
+  }
+}
+
+class PosixSerialPort final : public ISerialPort {
+ public:
+  ~PosixSerialPort() override { Close(); }
+
+  Status Open(const std::string& path, const LineSettings& line) override {
+    Close();
+    const speed_t speed = BaudConstant(line.baudRate);
+    if (speed == 0 || line.byteSize < 5 || line.byteSize > 8) {
+      return Status::Error(ErrorKind::BadArgument, "unsupported line settings");
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+      const int err = errno;
+      return Status::Error(err == EBUSY ? ErrorKind::Busy : ErrorKind::Io, ErrnoText(path, err));
+    }
+    // TIOCEXCL keeps other users out, but root passes it; the advisory lock stops every
+    // program that takes it too, as serial tools do.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int err = errno;
+      ::close(fd);
+      return Status::Error(err == EWOULDBLOCK ? ErrorKind::Busy : ErrorKind::Io,
+                           ErrnoText(path + " is in use", err));
+    }
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) {
+      const int err = errno;
+      ::close(fd);
+      return Status::Error(ErrorKind::Io, ErrnoText(path + " is not a serial device", err));
+    }
+    ::ioctl(fd, TIOCEXCL);
+    // Raw bytes both ways: no echo, no line editing, no XON/XOFF (YMODEM data carries
+    // every byte value), no CR/LF mapping.
+    tio.c_iflag &= static_cast<tcflag_t>(
+        ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY));
+    tio.c_oflag &= static_cast<tcflag_t>(~OPOST);
+    tio.c_lflag &= static_cast<tcflag_t>(~(ECHO | ECHONL | ICANON | ISIG | IEXTEN));
+    tio.c_cflag &= static_cast<tcflag_t>(~(CSIZE | PARENB | PARODD | CSTOPB));
+    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+    tio.c_cflag |= kSizes[line.byteSize - 5] | CREAD | CLOCAL;
+    if (line.parity != Parity::None) tio.c_cflag |= PARENB;
+    if (line.parity == Parity::Odd) tio.c_cflag |= PARODD;
+    if (line.stopBits == StopBits::Two) tio.c_cflag |= CSTOPB;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+      const int err = errno;
+      ::ioctl(fd, TIOCNXCL);
+      ::close(fd);
+      return Status::Error(ErrorKind::Io, ErrnoText(path + ": line settings refused", err));
+    }
+    ::tcflush(fd, TCIOFLUSH);
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) != 0) {
+      const int err = errno;
+      ::ioctl(fd, TIOCNXCL);
+      ::close(fd);
+      return Status::Error(ErrorKind::Io, ErrnoText("wake pipe", err));
+    }
+    fd_ = fd;
+    wakeRead_ = pipeFds[0];
+    wakeWrite_ = pipeFds[1];
+    return Status::Ok();
+  }
+
+  void Close() override {
+    if (fd_ >= 0) {
+      ::tcflush(fd_, TCIOFLUSH);
+      // Exclusivity outlives the descriptor on some ttys (a pseudo-terminal stays
+      // exclusive while its master is open), so give it back explicitly.
+      ::ioctl(fd_, TIOCNXCL);
+      ::close(fd_);
+      fd_ = -1;
+    }
+    if (wakeRead_ >= 0) ::close(wakeRead_);
+    if (wakeWrite_ >= 0) ::close(wakeWrite_);
+    wakeRead_ = wakeWrite_ = -1;
+  }
+
+  std::size_t Write(std::span<const std::uint8_t> bytes,
+                    std::optional<std::chrono::milliseconds> limit) override {
+    if (fd_ < 0) return 0;
+    const auto end = std::chrono::steady_clock::now() + limit.value_or(std::chrono::hours(0));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno != EAGAIN) return done;
+      // The output queue is full: wait for room, a wake-up or the end of the limit.
+      int timeoutMs = -1;
+      if (limit) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return done;
+        timeoutMs = static_cast<int>(left.count());
+      }
+      pollfd fds[2] = {{fd_, POLLOUT, 0}, {wakeRead_, POLLIN, 0}};
+      const int r = ::poll(fds, 2, timeoutMs);
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0 || (fds[1].revents & POLLIN) || (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))) {
+        return done;
+      }
+    }
+    return done;
+  }
+
+  std::optional<std::size_t> Read(std::span<std::uint8_t> buffer) override {
+    if (fd_ < 0) return std::nullopt;
+    int waiting = 0;
+    if (::ioctl(fd_, FIONREAD, &waiting) != 0) return std::nullopt;
+    if (waiting <= 0) return 0;
+    // The bytes are already there, so the 10 ms first-byte limit never runs out; it only
+    // bounds a read if the driver's count was optimistic.
+    pollfd pfd{fd_, POLLIN, 0};
+    if (::poll(&pfd, 1, kFirstByteTimeoutMs) <= 0) return 0;
+    for (;;) {
+      const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+      if (n >= 0) return static_cast<std::size_t>(n);
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN) return 0;
+      return std::nullopt;
+    }
+  }
+
+  WaitResult WaitForData() override {
+    for (;;) {
+      pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+      const int r = ::poll(fds, 2, -1);
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return WaitResult::LineLost;
+      }
+      if (fds[1].revents & POLLIN) return WaitResult::Woken;
+      if (fds[0].revents & POLLIN) {
+        int waiting = 0;
+        if (::ioctl(fd_, FIONREAD, &waiting) == 0 && waiting > 0) return WaitResult::Data;
+      }
+      if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return WaitResult::LineLost;
+    }
+  }
+
+  void Wake() override {
+    if (wakeWrite_ < 0) return;
+    const std::uint8_t b = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &b, 1);
+  }
+
+ private:
+  static constexpr int kFirstByteTimeoutMs = 10;
+  int fd_ = -1;
+  int wakeRead_ = -1;
+  int wakeWrite_ = -1;
+};
+
+}  // namespace
+
+std::unique_ptr<ISerialPort> MakePlatformSerialPort() { return std::make_unique<PosixSerialPort>(); }
+
+}  // namespace ql::link
