@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "tests/link/pty_pair.h"
@@ -122,7 +123,9 @@ TEST_F(SerialChannelTest, CloseEndsTheWatchThreadWithoutAnotherNotification) {
   pty_.Send({0x55});
   // The watch thread now waits for its notification to be handled; Close must not wait
   // for the UI thread to do so.
-  ASSERT_TRUE(Run([&] { return poster_.posted.load() >= 1; }) || poster_.posted.load() >= 1);
+  // Wait for the post without running the loop, so the notification stays unhandled.
+  for (int i = 0; i < 5000 && poster_.posted.load() == 0; ++i) std::this_thread::sleep_for(1ms);
+  ASSERT_EQ(poster_.posted.load(), 1);
   channel_.Close();
   EXPECT_FALSE(channel_.IsConnected());
   loop_.RunPending();

@@ -1,0 +1,210 @@
+#pragma once
+// The command engine: requests and their pacing, time-outs and resends, the response
+// table and its handlers, and the connection lifecycle. It owns the serial channel, the
+// frame parser, the pacer and the record buffers.
+//
+// Threads: every public member is for the UI thread (the thread that runs the poster's
+// tasks and the timer host's callbacks), except where noted. The engine never touches a
+// widget; what it does to the window goes through IEngineUi.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "engine/engine_ui.h"
+#include "engine/request_block.h"
+#include "engine/timer_host.h"
+#include "engine/wall_clock.h"
+#include "link/drain.h"
+#include "link/event_loop.h"
+#include "link/frame.h"
+#include "link/frame_pacer.h"
+#include "link/serial_channel.h"
+#include "link/shared_flags.h"
+
+namespace ql::engine {
+
+// Request and answer codes.
+namespace cmd {
+inline constexpr std::uint8_t kDeviceType = 0x40;
+inline constexpr std::uint8_t kReadRecord = 0x33;
+inline constexpr std::uint8_t kWriteRequest = 0x30;
+inline constexpr std::uint8_t kWriteData = 0x31;
+inline constexpr std::uint8_t kWriteFail = 0x32;
+inline constexpr std::uint8_t kReadClock = 0xAE;
+inline constexpr std::uint8_t kSetClock = 0xAF;
+inline constexpr std::uint8_t kLogList = 0x34;
+inline constexpr std::uint8_t kLogFile = 0x35;
+inline constexpr std::uint8_t kCertificateList = 0x50;
+inline constexpr std::uint8_t kCertificateData = 0x51;
+inline constexpr std::uint8_t kFirmwareDocking = 0x37;
+inline constexpr std::uint8_t kFirmwareSingleGas = 0x38;
+inline constexpr std::uint8_t kFirmwareMultiGas = 0x39;
+inline constexpr std::uint8_t kEraseFirmware = 0xAD;
+inline constexpr std::uint8_t kFactoryDefault = 0xAC;
+inline constexpr std::uint8_t kWriteSerialNumber = 0x41;
+inline constexpr std::uint8_t kIpAddress = 0x43;
+inline constexpr std::uint8_t kEthernetLinkTest = 0x42;
+inline constexpr std::uint8_t kSelfTest = 0xFF;
+}  // namespace cmd
+
+inline constexpr std::size_t kDockingRecordSize = 64;
+inline constexpr std::size_t kSingleGasRecordSize = 112;
+inline constexpr std::size_t kMultiGasRecordSize = 100;
+
+// Station families as the device type answer gives them.
+namespace device {
+inline constexpr int kNone = 0;
+inline constexpr int kSingleGas = 1;
+inline constexpr int kMultiGas = 2;
+inline constexpr int kPump = 3;
+}  // namespace device
+
+// Which record an answer to 0x33 is taken for.
+enum class ReadTarget { FollowTab = 0, Docking = 1, Detector = 2 };
+
+struct EngineOptions {
+  // Off in tests that drive the pacer by hand.
+  bool startPacerThread = true;
+  link::ITrafficMonitor* monitor = nullptr;
+};
+
+class Engine final : private link::ISerialEvents,
+                     private link::IFrameDispatcher,
+                     private link::IGapTimer {
+ public:
+  // All references must outlive the engine.
+  Engine(IEngineUi& ui, ITimerHost& timers, link::IUiPoster& poster, const IWallClock& clock,
+         std::unique_ptr<link::ISerialPort> port = link::MakePlatformSerialPort(),
+         EngineOptions options = {});
+  ~Engine() override;
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // The OPEN/CLOSE button. `devicePath` is the selected port, or nothing.
+  void OpenCloseButton(const std::optional<std::string>& devicePath);
+  void Connect(const std::optional<std::string>& devicePath);
+  void Disconnect();
+  void ResetAfterDisconnect();
+  bool PortOpen() const { return channel_.IsConnected(); }
+
+  // Starts a request (ending the one in flight first). Does nothing on a closed port.
+  void SendCommand(std::uint8_t code, std::span<const std::uint8_t> payload);
+  // Ends the request in flight.
+  void StopTransmitter();
+  // Called by the timer host.
+  void OnTimer(int id);
+
+  // Record pages' "Read" and "Write" in link mode.
+  void PageRead(RecordType type);
+  void PageWrite(RecordType type);
+  // Date and time page.
+  void ReadStationClock();
+  void SetStationClock(const DateTime& dateTime);
+  // Service page.
+  void WriteSerialNumber(std::string_view serialNumber);
+  void SelfTest();
+  void FactoryDefault() { SendCommand(cmd::kFactoryDefault, {}); }
+  void EraseFirmware() { SendCommand(cmd::kEraseFirmware, {}); }
+  void EthernetLinkTest() { SendCommand(cmd::kEthernetLinkTest, {}); }
+  void GetIpAddress() { SendCommand(cmd::kIpAddress, {}); }
+
+  int DeviceType() const { return deviceType_.load(); }
+  std::uint8_t LastCommand() const { return lastCommand_; }
+  ReadTarget CurrentReadTarget() const { return readTarget_; }
+  bool StationClockKnown() const { return stationClockKnown_; }
+  // PC time minus station time, in seconds; meaningful while StationClockKnown().
+  std::int64_t StationClockOffset() const { return clockOffset_; }
+  const RequestBlock& Block() const { return block_; }
+  std::span<const std::uint8_t> Record(RecordType type) const;
+  link::SharedFlags& Flags() { return flags_; }
+  std::atomic<bool>& AbortTransfer() { return abortTransfer_; }
+  link::FramePacer& Pacer() { return pacer_; }
+  const link::CSerialChannel& Channel() const { return channel_; }
+
+ private:
+  using Handler = void (Engine::*)(const link::ReceivedFrame&);
+  struct ResponseEntry {
+    std::uint8_t code;
+    Handler handler;
+  };
+  static const std::array<ResponseEntry, 20> kResponseTable;
+
+  // link::ISerialEvents
+  void OnSerialData() override;
+  void OnTransferBytes(std::span<const std::uint8_t> bytes) override;
+  void OnChannelMessage(std::string_view text) override;
+  void OnLineLost() override;
+  // link::IFrameDispatcher
+  bool Dispatch(const link::ReceivedFrame& frame) override;
+  // link::IGapTimer
+  void RestartGapTimer() override;
+
+  void StartTimer(int id, std::chrono::milliseconds period);
+  void KillTimer(int id);
+  void UpdateConnectionControls();
+  void PrepareBlock(std::int32_t target);
+  std::span<std::uint8_t> Buffer(RecordType type);
+  // Steps shared by a page's Read and the automatic read sequence (readTarget untouched).
+  void StartRecordRead(RecordType type);
+  void OnResponseTimeout();
+  void OnResendTick();
+  bool TakeStationClock(const link::ReceivedFrame& frame, bool replaceEmptyDate);
+
+  void OnDeviceType(const link::ReceivedFrame& frame);
+  void OnSerialNumberWritten(const link::ReceivedFrame& frame);
+  void OnWriteReady(const link::ReceivedFrame& frame);
+  void OnWriteComplete(const link::ReceivedFrame& frame);
+  void OnWriteFail(const link::ReceivedFrame& frame);
+  void OnReadData(const link::ReceivedFrame& frame);
+  void OnLogList(const link::ReceivedFrame& frame);
+  void OnLogFileStart(const link::ReceivedFrame& frame);
+  void OnCertificateList(const link::ReceivedFrame& frame);
+  void OnCertificateData(const link::ReceivedFrame& frame);
+  void OnFirmwareStart(const link::ReceivedFrame& frame);
+  void OnClockSet(const link::ReceivedFrame& frame);
+  void OnClockRead(const link::ReceivedFrame& frame);
+  void OnFirmwareErased(const link::ReceivedFrame& frame);
+  void OnFactoryDefault(const link::ReceivedFrame& frame);
+  void OnSelfTestDone(const link::ReceivedFrame& frame);
+  void OnEthernetLinkTest(const link::ReceivedFrame& frame);
+  void OnIpAddress(const link::ReceivedFrame& frame);
+
+  IEngineUi& ui_;
+  ITimerHost& timers_;
+  const IWallClock& clock_;
+  link::ITrafficMonitor* monitor_;
+
+  link::SharedFlags flags_;
+  std::atomic<bool> abortTransfer_{false};
+  std::atomic<bool> sendBusy_{false};
+  std::atomic<int> deviceType_{device::kNone};
+  int activeDeviceType_ = device::kNone;
+
+  link::CSerialChannel channel_;
+  link::FrameParser parser_;
+  link::TransmitBuffer transmit_{};
+  link::FramePacer pacer_;  // after channel_: stops before the channel goes
+
+  std::uint8_t lastCommand_ = 0;
+  int resendCounter_ = 0;
+  std::uint8_t timeoutTicks_ = 0;
+  bool justOpened_ = false;
+  ReadTarget readTarget_ = ReadTarget::FollowTab;
+  bool readSequencePending_ = false;
+  bool stationClockKnown_ = false;
+  std::int64_t clockOffset_ = 0;
+  std::time_t requestStart_ = 0;
+  RequestBlock block_;
+
+  std::array<std::uint8_t, kDockingRecordSize> docking_{};
+  std::array<std::uint8_t, kSingleGasRecordSize> singleGas_{};
+  std::array<std::uint8_t, kMultiGasRecordSize> multiGas_{};
+};
+
+}  // namespace ql::engine

@@ -1,0 +1,369 @@
+// The response table's handlers: device type, reads, writes, clock and service answers.
+
+#include <gtest/gtest.h>
+
+#include "tests/engine/engine_fixture.h"
+
+namespace ql::engine {
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::Bytes;
+using testsupport::ClockPayload;
+using testsupport::EngineFixture;
+using testsupport::Request;
+
+Bytes Pattern(std::size_t n, std::uint8_t seed) {
+  Bytes b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(seed + i * 3);
+  return b;
+}
+
+RequestBlock BlockOf(const Request& r) { return RequestBlock::FromBytes(r.payload); }
+
+using Dispatch = EngineFixture;
+
+struct SequenceCase {
+  const char* name;
+  int type;
+  RecordType detector;
+  std::int32_t detectorTarget;
+  std::size_t detectorSize;
+};
+
+class AutomaticRead : public EngineFixture, public testing::WithParamInterface<SequenceCase> {};
+
+TEST_P(AutomaticRead, DetectorThenDockingThenClock) {
+  const SequenceCase& c = GetParam();
+  clock.now = 1457172000;  // the PC's time goes into every request block
+  ASSERT_TRUE(Open());
+  Answer(cmd::kDeviceType, {static_cast<std::uint8_t>(c.type)});
+  EXPECT_EQ(engine.DeviceType(), c.type);
+  EXPECT_TRUE(ui.pagesEnabled);
+  EXPECT_EQ(ui.tabItemsFor.back(), c.type);
+
+  auto detectorRead = TakeRequest();
+  ASSERT_TRUE(detectorRead);
+  EXPECT_EQ(detectorRead->code, cmd::kReadRecord);
+  EXPECT_EQ(BlockOf(*detectorRead).target, c.detectorTarget);
+  RequestBlock expected;
+  expected.SetLocalTime(clock.now);
+  EXPECT_EQ(BlockOf(*detectorRead).time, expected.time);
+
+  const Bytes detector = Pattern(c.detectorSize, 7);
+  Answer(cmd::kReadRecord, detector);
+  EXPECT_EQ(ui.pages[c.detector], detector);
+
+  auto dockingRead = TakeRequest();
+  ASSERT_TRUE(dockingRead);
+  EXPECT_EQ(dockingRead->code, cmd::kReadRecord);
+  EXPECT_EQ(BlockOf(*dockingRead).target, kTargetDocking);
+
+  const Bytes docking = Pattern(64, 1);
+  Answer(cmd::kReadRecord, docking);
+  EXPECT_EQ(ui.pages[RecordType::Docking], docking);
+  EXPECT_EQ(ui.selectedTab, kTabDocking);
+
+  auto clockRead = TakeRequest();
+  ASSERT_TRUE(clockRead);
+  EXPECT_EQ(clockRead->code, cmd::kReadClock);
+  EXPECT_EQ(clockRead->payload, dockingRead->payload) << "the clock read carries the same block";
+  EXPECT_TRUE(ui.messages.empty());
+
+  Answer(cmd::kReadClock, ClockPayload(2016, 3, 5, 10, 0, 0));
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"   Read complete   "});
+  EXPECT_TRUE(engine.StationClockKnown());
+  EXPECT_EQ(engine.LastCommand(), 0);
+  EXPECT_FALSE(ui.requestInFlight);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, AutomaticRead,
+    testing::Values(SequenceCase{"SingleGas", 1, RecordType::SingleGas, 1, 112},
+                    SequenceCase{"MultiGas", 2, RecordType::MultiGas, 2, 100}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(Dispatch, DetectorReadContinuesWithDockingEvenOnTheDetectorTab) {
+  Identify(2);
+  ui.selectedTab = kTabDetector;
+  TakeRequest();
+  Answer(cmd::kReadRecord, Pattern(100, 2));
+  Answer(cmd::kReadRecord, Pattern(64, 3));
+  EXPECT_EQ(ui.pages[RecordType::Docking], Pattern(64, 3));
+  EXPECT_FALSE(ui.pages.count(RecordType::SingleGas));
+}
+
+TEST_F(Dispatch, PumpAndUnknownStationsStartNoRead) {
+  struct Case {
+    int answered;
+    int type;
+    const char* message;
+    bool pagesEnabled;
+  };
+  for (const Case& c : {Case{3, device::kPump, "Device Type : Docking for PUMP", true},
+                        Case{5, device::kNone, "Unknown Device Type !!", false}}) {
+    SCOPED_TRACE(c.answered);
+    ui = {};
+    Identify(c.answered);
+    EXPECT_EQ(engine.DeviceType(), c.type);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(ui.pagesEnabled, c.pagesEnabled);
+    EXPECT_EQ(engine.LastCommand(), 0) << "no read follows";
+    EXPECT_FALSE(engine.Pacer().Running());
+    engine.OpenCloseButton(std::nullopt);  // close again
+  }
+}
+
+TEST_F(Dispatch, PageReadOfDockingShowsTheRecordThenReadsTheClock) {
+  Identify(3);
+  ui.messages.clear();
+  engine.PageRead(RecordType::Docking);
+  auto read = TakeRequest();
+  ASSERT_TRUE(read);
+  EXPECT_EQ(BlockOf(*read).target, kTargetDocking);
+  Answer(cmd::kReadRecord, Pattern(64, 9));
+  EXPECT_EQ(ui.pages[RecordType::Docking], Pattern(64, 9));
+  auto clockRead = TakeRequest();
+  ASSERT_TRUE(clockRead);
+  EXPECT_EQ(clockRead->code, cmd::kReadClock);
+  EXPECT_EQ(clockRead->payload, read->payload);
+}
+
+TEST_F(Dispatch, PageReadOfADetectorEndsWithReadComplete) {
+  Identify(1);
+  TakeRequest();
+  Answer(cmd::kReadRecord, Pattern(112, 1));
+  Answer(cmd::kReadRecord, Pattern(64, 1));
+  Answer(cmd::kReadClock, ClockPayload(2020, 1, 2, 3, 4, 5));
+  ui.messages.clear();
+  ui.selectedTab = kTabDetector;
+  engine.PageRead(RecordType::SingleGas);
+  Answer(cmd::kReadRecord, Pattern(112, 5));
+  EXPECT_EQ(ui.pages[RecordType::SingleGas], Pattern(112, 5));
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"   Read complete   "});
+  EXPECT_EQ(engine.LastCommand(), 0) << "a page read does not go on to the docking record";
+}
+
+struct LengthCase {
+  const char* name;
+  int type;
+  int tab;
+  std::size_t length;
+  const char* message;
+};
+
+class ReadLength : public EngineFixture, public testing::WithParamInterface<LengthCase> {};
+
+TEST_P(ReadLength, WrongLengthLeavesThePageAndSaysWhy) {
+  const LengthCase& c = GetParam();
+  Identify(c.type);
+  // Let the automatic sequence end first when there is one.
+  if (c.type == 1 || c.type == 2) {
+    Answer(cmd::kReadRecord, Pattern(c.type == 1 ? 112 : 100, 1));
+    Answer(cmd::kReadRecord, Pattern(64, 1));
+    Answer(cmd::kReadClock, ClockPayload(2020, 1, 2, 3, 4, 5));
+  }
+  ui.messages.clear();
+  ui.pages.clear();
+  ui.selectedTab = c.tab;
+  Answer(cmd::kReadRecord, Pattern(c.length, 4));
+  EXPECT_EQ(ui.messages, std::vector<std::string>{c.message});
+  EXPECT_TRUE(ui.pages.empty());
+  EXPECT_EQ(ui.progress.back(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ReadLength,
+    testing::Values(
+        LengthCase{"DetectorOneByte", 1, kTabDetector, 1, "Device Type Mismatch \n (Close port and re-open)"},
+        LengthCase{"DetectorFiftyBytes", 1, kTabDetector, 50, "Read failure"},
+        LengthCase{"MultiGasGetsSingleGasSize", 2, kTabDetector, 112, "Read failure"},
+        LengthCase{"PumpStationHasNoDetector", 3, kTabDetector, 100,
+                   "Device Type Mismatch \n (Close port and re-open)"},
+        LengthCase{"DockingSixtyThree", 1, kTabDocking, 63, "Read failure"},
+        LengthCase{"DockingSixtyFive", 3, kTabDocking, 65, "Read failure"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(Dispatch, WriteSendsThePageRecordAfterTheStationIsReady) {
+  Identify(3);
+  ui.messages.clear();
+  ui.pages[RecordType::Docking] = Pattern(64, 11);
+  engine.PageWrite(RecordType::Docking);
+  auto request = TakeRequest();
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->code, cmd::kWriteRequest);
+  EXPECT_EQ(BlockOf(*request).target, kTargetDocking);
+  Answer(cmd::kWriteRequest, {0});
+  EXPECT_EQ(ui.progress.back(), 20);
+  auto data = TakeRequest();
+  ASSERT_TRUE(data);
+  EXPECT_EQ(data->code, cmd::kWriteData);
+  EXPECT_EQ(data->payload, Pattern(64, 11));
+  Answer(cmd::kWriteData, {1});
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Write complete (Docking Info)"});
+}
+
+TEST_F(Dispatch, DetectorWriteRefusedByAOneByteReadyAnswer) {
+  Identify(3);
+  ui.messages.clear();
+  ui.selectedTab = kTabDetector;
+  Answer(cmd::kWriteRequest, {0});
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Device Type Mismatch \n (Close port and re-open)"});
+  EXPECT_EQ(engine.LastCommand(), 0) << "nothing is sent";
+}
+
+TEST_F(Dispatch, WriteAnswers) {
+  struct Case {
+    const char* name;
+    int type;
+    int tab;
+    std::uint8_t code;
+    Bytes payload;
+    const char* message;  // nullptr: none
+    int progress;
+  };
+  const Case cases[] = {
+      {"DockingLinked", 3, kTabDocking, cmd::kWriteData, {1}, "Write complete (Docking Info)", 100},
+      {"DockingUnlinked", 3, kTabDocking, cmd::kWriteData, {0}, "Write complete \n(Docking USB not connected)", 100},
+      {"DetectorUnlinked", 1, kTabDetector, cmd::kWriteData, {2}, "Write complete \n(Docking USB not connected)", 100},
+      {"NoPayloadIsNotLinked", 3, kTabDocking, cmd::kWriteData, {}, "Write complete \n(Docking USB not connected)", 100},
+      {"SingleGas", 1, kTabDetector, cmd::kWriteData, {1}, "Write complete (TKL Info)", 100},
+      {"MultiGas", 2, kTabDetector, cmd::kWriteData, {1}, "Write complete (RVX Info)", 100},
+      {"LogTabSaysNothing", 2, 2, cmd::kWriteData, {1}, nullptr, 100},
+      {"Refused", 1, kTabDocking, cmd::kWriteFail, {}, "Write fail (Device is different)", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui = {};
+    Identify(c.type);
+    if (c.type != 3) {
+      TakeRequest();
+      engine.StopTransmitter();
+    }
+    ui.messages.clear();
+    ui.selectedTab = c.tab;
+    Answer(c.code, c.payload);
+    EXPECT_EQ(ui.messages, c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+    EXPECT_EQ(ui.progress.back(), c.progress);
+    engine.OpenCloseButton(std::nullopt);
+  }
+}
+
+TEST_F(Dispatch, UnknownCodeIsSkippedAndTheNextFrameHandled) {
+  ASSERT_TRUE(Open());
+  Bytes both = testsupport::AnswerFrame(0x36, {1, 2});
+  const Bytes type = testsupport::AnswerFrame(cmd::kDeviceType, {3});
+  both.insert(both.end(), type.begin(), type.end());
+  Station(both);
+  EXPECT_EQ(engine.DeviceType(), device::kPump);
+}
+
+TEST_F(Dispatch, ClockAnswers) {
+  struct Case {
+    const char* name;
+    std::uint8_t code;
+    Bytes payload;
+    std::optional<DateTime> shown;
+  };
+  const Case cases[] = {
+      {"ReadTakesEmptyDateAsFirstOfJanuary", cmd::kReadClock, ClockPayload(2016, 0, 0, 8, 9, 10),
+       DateTime{2016, 1, 1, 8, 9, 10}},
+      {"SetRefusesEmptyDate", cmd::kSetClock, ClockPayload(2016, 0, 0, 8, 9, 10), std::nullopt},
+      {"HourOutOfRange", cmd::kReadClock, ClockPayload(2016, 5, 5, 24, 0, 0), std::nullopt},
+      {"ShortPayload", cmd::kReadClock, Bytes(27, 0), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui = {};
+    Identify(3);
+    ui.messages.clear();
+    Answer(c.code, c.payload);
+    EXPECT_EQ(ui.stationClock, c.shown);
+    EXPECT_EQ(engine.StationClockKnown(), c.shown.has_value());
+    EXPECT_EQ(ui.messages.empty(), c.shown.has_value());
+    engine.OpenCloseButton(std::nullopt);
+  }
+}
+
+TEST_F(Dispatch, ClockOffsetIsPcMinusStation) {
+  Identify(3);
+  std::tm tm{};
+  tm.tm_year = 2016 - 1900;
+  tm.tm_mon = 2;
+  tm.tm_mday = 5;
+  tm.tm_hour = 10;
+  tm.tm_min = 0;
+  tm.tm_sec = 30;
+  tm.tm_isdst = -1;
+  clock.now = std::mktime(&tm);
+  Answer(cmd::kReadClock, ClockPayload(2016, 3, 5, 10, 0, 0));
+  EXPECT_EQ(engine.StationClockOffset(), 30);
+  engine.OpenCloseButton(std::nullopt);
+  EXPECT_FALSE(engine.StationClockKnown());
+  EXPECT_FALSE(ui.stationClock.has_value());
+}
+
+TEST_F(Dispatch, SetClockSendsTheChosenDateAndTime) {
+  Identify(3);
+  engine.SetStationClock({2017, 12, 31, 23, 59, 59});
+  auto request = TakeRequest();
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->code, cmd::kSetClock);
+  const RequestBlock b = BlockOf(*request);
+  EXPECT_EQ(b.target, 0);
+  EXPECT_EQ(b.time, (DateTime{2017, 12, 31, 23, 59, 59}));
+}
+
+TEST_F(Dispatch, ServicePage) {
+  Identify(3);
+  ui.messages.clear();
+  engine.WriteSerialNumber("");
+  EXPECT_EQ(ui.messages.back(), "Serial Number Empty !!");
+  EXPECT_EQ(engine.LastCommand(), 0);
+  engine.WriteSerialNumber("QL-0042");
+  auto request = TakeRequest();
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->code, cmd::kWriteSerialNumber);
+  EXPECT_EQ(request->payload, (Bytes{'Q', 'L', '-', '0', '0', '4', '2'}));
+
+  struct Case {
+    std::uint8_t code;
+    Bytes payload;
+    const char* message;
+  };
+  for (const Case& c : {Case{cmd::kWriteSerialNumber, {}, "SN Write OK !!"},
+                        Case{cmd::kSelfTest, {}, "Docking Self Test Complete !!"},
+                        Case{cmd::kEraseFirmware, {}, "Flash erase success !!"},
+                        Case{cmd::kEthernetLinkTest, {0}, "Docking Ethernet Link up Success !!"},
+                        Case{cmd::kEthernetLinkTest, {1}, "Docking Ethernet Link up Fail !!"},
+                        Case{cmd::kEthernetLinkTest, {0, 0}, "Docking Ethernet Link up length Fail !!"},
+                        Case{cmd::kIpAddress, {10, 0}, "Docking Ethernet IP length Fail !!"}}) {
+    SCOPED_TRACE(c.message);
+    Answer(c.code, c.payload);
+    EXPECT_EQ(ui.messages.back(), c.message);
+  }
+  Answer(cmd::kIpAddress, {192, 168, 7, 1});
+  EXPECT_EQ(ui.ip, (std::array<std::uint8_t, 4>{192, 168, 7, 1}));
+}
+
+TEST_F(Dispatch, FactoryDefaultReconnectsAndAsksForTheTypeAgain) {
+  Identify(3);
+  ui.messages.clear();
+  Answer(cmd::kFactoryDefault, {});
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Factory default success !!"});
+  EXPECT_TRUE(engine.PortOpen());
+  EXPECT_EQ(engine.DeviceType(), device::kNone);
+  EXPECT_EQ(port->opens, 2);
+  auto request = TakeRequest();
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->code, cmd::kDeviceType);
+}
+
+TEST_F(Dispatch, ServiceRequestsNeedAnOpenPort) {
+  engine.WriteSerialNumber("QL-0042");
+  engine.SelfTest();
+  EXPECT_EQ(ui.messages, (std::vector<std::string>{"The port not open", "The port not open"}));
+}
+
+}  // namespace
+}  // namespace ql::engine

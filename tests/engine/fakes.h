@@ -1,0 +1,185 @@
+#pragma once
+// Test doubles of the engine's surroundings: a serial port in memory, a virtual-clock
+// timer host, and a recorder of everything the engine does to the window.
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/engine_ui.h"
+#include "engine/timer_host.h"
+#include "engine/wall_clock.h"
+#include "link/serial_port.h"
+
+namespace ql::engine::testsupport {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A serial port whose far end is the test. Thread-safe like a real port.
+class FakeSerialPort final : public link::ISerialPort {
+ public:
+  struct Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::uint8_t> incoming;
+    Bytes written;
+    bool woken = false;
+    bool lost = false;
+    bool waiting = false;  // the watch thread sits in WaitForData with nothing to read
+    bool refuseOpen = false;
+    int opens = 0;
+  };
+
+  explicit FakeSerialPort(std::shared_ptr<Shared> shared) : s_(std::move(shared)) {}
+
+  link::Status Open(const std::string& path, const link::LineSettings&) override {
+    std::lock_guard lock(s_->mutex);
+    if (s_->refuseOpen || path.empty()) {
+      return link::Status::Error(link::ErrorKind::Busy, path + " is in use");
+    }
+    s_->woken = false;
+    s_->lost = false;
+    ++s_->opens;
+    return link::Status::Ok();
+  }
+  void Close() override {}
+  std::size_t Write(std::span<const std::uint8_t> bytes,
+                    std::optional<std::chrono::milliseconds>) override {
+    std::lock_guard lock(s_->mutex);
+    s_->written.insert(s_->written.end(), bytes.begin(), bytes.end());
+    return bytes.size();
+  }
+  std::optional<std::size_t> Read(std::span<std::uint8_t> buffer) override {
+    std::lock_guard lock(s_->mutex);
+    std::size_t n = 0;
+    while (n < buffer.size() && !s_->incoming.empty()) {
+      buffer[n++] = s_->incoming.front();
+      s_->incoming.pop_front();
+    }
+    return n;
+  }
+  link::WaitResult WaitForData() override {
+    std::unique_lock lock(s_->mutex);
+    s_->waiting = true;
+    s_->changed.notify_all();
+    s_->changed.wait(lock, [&] { return s_->woken || s_->lost || !s_->incoming.empty(); });
+    s_->waiting = false;
+    if (s_->woken) return link::WaitResult::Woken;
+    if (!s_->incoming.empty()) return link::WaitResult::Data;
+    return link::WaitResult::LineLost;
+  }
+  void Wake() override {
+    std::lock_guard lock(s_->mutex);
+    s_->woken = true;
+    s_->changed.notify_all();
+  }
+
+ private:
+  std::shared_ptr<Shared> s_;
+};
+
+// Timers on a virtual clock: Advance() fires them in time order on the calling thread.
+class VirtualTimerHost final : public ITimerHost {
+ public:
+  void SetTarget(std::function<void(int)> target) { target_ = std::move(target); }
+  void StartTimer(int id, std::chrono::milliseconds period) override {
+    timers_[id] = {period, now_ + period};
+  }
+  void KillTimer(int id) override { timers_.erase(id); }
+  bool Running(int id) const { return timers_.count(id) > 0; }
+
+  void Advance(std::chrono::milliseconds span) {
+    const auto end = now_ + span;
+    for (;;) {
+      auto next = timers_.end();
+      for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+        if (it->second.due <= end && (next == timers_.end() || it->second.due < next->second.due)) {
+          next = it;
+        }
+      }
+      if (next == timers_.end()) break;
+      now_ = next->second.due;
+      next->second.due += next->second.period;
+      target_(next->first);
+    }
+    now_ = end;
+  }
+  std::chrono::milliseconds Now() const { return now_; }
+
+ private:
+  struct Timer {
+    std::chrono::milliseconds period;
+    std::chrono::milliseconds due;
+  };
+  std::map<int, Timer> timers_;
+  std::chrono::milliseconds now_{0};
+  std::function<void(int)> target_;
+};
+
+class FixedWallClock final : public IWallClock {
+ public:
+  std::time_t Now() const override { return now; }
+  std::time_t now = 1700000000;
+};
+
+// Records what the engine does to the window.
+class RecordingUi final : public IEngineUi {
+ public:
+  void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
+  void SetProgressPosition(int position) override { progress.push_back(position); }
+  void SetProgressRange(int, int high) override { progressHigh = high; }
+  void EnableMainControls(bool inFlight) override { requestInFlight = inFlight; }
+  void SetStatus(StatusMode mode, std::string_view text) override {
+    statusMode = mode;
+    status = text;
+  }
+  void SetConnectCaption(std::string_view text) override { caption = text; }
+  void EnableRefreshButton(bool enabled) override { refreshEnabled = enabled; }
+  void EnableTransferModeButtons() override { ++transferModeEnables; }
+  void BuildTabItems(int deviceType) override { tabItemsFor.push_back(deviceType); }
+  int SelectedTab() const override { return selectedTab; }
+  void ShowDockingPage() override { selectedTab = kTabDocking; }
+  void ShowDeviceType(int deviceType) override { shownDeviceType = deviceType; }
+  void EnableStationPages(bool enabled) override { pagesEnabled = enabled; }
+  void ClearFirmwareFields(RecordType page) override { firmwareCleared.push_back(page); }
+  void ClearLogList() override { ++logListClears; }
+  void ClearCertificateList() override { ++certificateListClears; }
+  void RecordToPage(RecordType type, std::span<const std::uint8_t> record) override {
+    pages[type] = Bytes(record.begin(), record.end());
+    filled.push_back(type);
+  }
+  void PageToRecord(RecordType type, std::span<std::uint8_t> record) override {
+    const Bytes& source = pages[type];
+    std::copy_n(source.begin(), std::min(source.size(), record.size()), record.begin());
+  }
+  void ShowStationClock(const DateTime& station) override { stationClock = station; }
+  void ClearStationClock() override { stationClock.reset(); }
+  void ShowIpAddress(const std::array<std::uint8_t, 4>& address) override { ip = address; }
+
+  std::vector<std::string> messages;
+  std::vector<int> progress;
+  int progressHigh = 0;
+  bool requestInFlight = false;
+  StatusMode statusMode = StatusMode::Disconnected;
+  std::string status;
+  std::string caption;
+  bool refreshEnabled = true;
+  int transferModeEnables = 0;
+  std::vector<int> tabItemsFor;
+  int selectedTab = kTabDocking;
+  int shownDeviceType = -1;
+  bool pagesEnabled = false;
+  std::vector<RecordType> firmwareCleared;
+  int logListClears = 0;
+  int certificateListClears = 0;
+  std::map<RecordType, Bytes> pages;  // what each page shows, as record bytes
+  std::vector<RecordType> filled;
+  std::optional<DateTime> stationClock;
+  std::optional<std::array<std::uint8_t, 4>> ip;
+};
+
+}  // namespace ql::engine::testsupport

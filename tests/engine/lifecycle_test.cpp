@@ -1,0 +1,163 @@
+// Connection lifecycle, pacing, resends and time-outs on the virtual clock.
+
+#include <gtest/gtest.h>
+
+#include "tests/engine/engine_fixture.h"
+
+namespace ql::engine {
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::Bytes;
+using testsupport::EngineFixture;
+
+using Lifecycle = EngineFixture;
+
+TEST_F(Lifecycle, OpenWithoutAPortSaysPortOpenFailAndStaysClosed) {
+  engine.OpenCloseButton(std::nullopt);
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Port open fail"});
+  EXPECT_EQ(ui.caption, "OPEN");
+  EXPECT_EQ(ui.status, "Disconnect");
+  EXPECT_TRUE(ui.refreshEnabled);
+  EXPECT_FALSE(engine.PortOpen());
+}
+
+TEST_F(Lifecycle, OpenOnAHeldPortSaysPortOpenFail) {
+  port->refuseOpen = true;
+  engine.OpenCloseButton(std::string("fake"));
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Port open fail"});
+  EXPECT_EQ(ui.caption, "OPEN");
+}
+
+TEST_F(Lifecycle, OpenSendsTheDeviceTypeQueryBackToBack) {
+  engine.OpenCloseButton(std::string("fake"));
+  EXPECT_EQ(ui.caption, "CLOSE");
+  EXPECT_EQ(ui.status, "Connecting");
+  EXPECT_EQ(ui.statusMode, StatusMode::Connected);
+  EXPECT_FALSE(ui.refreshEnabled);
+  EXPECT_TRUE(ui.requestInFlight);
+  const Bytes frame = {0x02, 0x40, 0x00, 0x00, 0x1D, 0xAD, 0x03};
+  Bytes twice = frame;
+  twice.insert(twice.end(), frame.begin(), frame.end());
+  EXPECT_EQ(Written(14), twice);
+}
+
+TEST_F(Lifecycle, SilentStationTimesOutAfterTwentySecondsAndThePortCloses) {
+  engine.OpenCloseButton(std::string("fake"));
+  Written(3);
+  engine.Flags().rxActivity = true;  // a stray byte paused the pacer
+  timers.Advance(200ms);
+  EXPECT_FALSE(engine.Flags().rxActivity.load()) << "the resend tick lets the pacer resume";
+  timers.Advance(20000ms - 200ms);  // 100 ticks: still waiting
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(engine.PortOpen());
+  timers.Advance(200ms);  // the 101st tick gives up
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Send timeOut"});
+  EXPECT_FALSE(engine.PortOpen());
+  EXPECT_EQ(ui.caption, "OPEN");
+  EXPECT_EQ(ui.status, "Disconnect");
+  EXPECT_TRUE(engine.AbortTransfer().load());
+  EXPECT_FALSE(timers.Running(timer::kResend));
+}
+
+TEST_F(Lifecycle, LongRequestTimesOutAfterElevenTicksAndResetsProgress) {
+  ASSERT_TRUE(Open());
+  Answer(cmd::kDeviceType, {3});
+  ui.messages.clear();
+  engine.PageRead(RecordType::Docking);  // 28-byte request
+  ASSERT_TRUE(timers.Running(timer::kResponse));
+  EXPECT_FALSE(timers.Running(timer::kResend));
+  timers.Advance(5000ms);
+  EXPECT_TRUE(ui.messages.empty());
+  timers.Advance(500ms);
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Send timeOut"});
+  EXPECT_EQ(ui.progress.back(), 0);
+  EXPECT_TRUE(engine.PortOpen()) << "only a failed device type query closes the port";
+  EXPECT_EQ(engine.LastCommand(), 0);
+}
+
+TEST_F(Lifecycle, TransferRequestsHaveNoTimeout) {
+  ASSERT_TRUE(Open());
+  Answer(cmd::kDeviceType, {3});
+  ui.messages.clear();
+  for (std::uint8_t code : {cmd::kLogList, cmd::kLogFile, cmd::kCertificateList, cmd::kCertificateData}) {
+    SCOPED_TRACE(static_cast<int>(code));
+    engine.SendCommand(code, {});
+    timers.Advance(60s);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(engine.LastCommand(), code);
+  }
+}
+
+TEST_F(Lifecycle, ASecondRequestEndsTheFirstSilently) {
+  ASSERT_TRUE(Open());
+  Answer(cmd::kDeviceType, {3});
+  ui.messages.clear();
+  engine.SendCommand(cmd::kSelfTest, {});
+  timers.Advance(10s);
+  engine.PageRead(RecordType::Docking);
+  EXPECT_EQ(engine.LastCommand(), cmd::kReadRecord);
+  EXPECT_FALSE(timers.Running(timer::kResend));
+  auto request = TakeRequest();
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->code, cmd::kReadRecord);
+  timers.Advance(15s);  // the first request's 20 s would have run out by now
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Send timeOut"}) << "only the second one's";
+}
+
+TEST_F(Lifecycle, CloseResetsTheWindowState) {
+  ASSERT_TRUE(Open());
+  Answer(cmd::kDeviceType, {3});
+  ui.selectedTab = kTabDetector;
+  engine.OpenCloseButton(std::string("fake"));
+  EXPECT_FALSE(engine.PortOpen());
+  EXPECT_EQ(engine.DeviceType(), device::kNone);
+  EXPECT_EQ(ui.selectedTab, kTabDocking);
+  EXPECT_FALSE(ui.pagesEnabled);
+  EXPECT_EQ(ui.tabItemsFor.back(), device::kNone);
+  EXPECT_EQ(ui.shownDeviceType, device::kNone);
+  EXPECT_EQ(ui.logListClears, 1);
+  EXPECT_EQ(ui.certificateListClears, 1);
+  EXPECT_EQ(ui.firmwareCleared.size(), 3u);
+  EXPECT_EQ(ui.caption, "OPEN");
+  EXPECT_TRUE(ui.refreshEnabled);
+  EXPECT_EQ(ui.transferModeEnables, 1);
+}
+
+TEST_F(Lifecycle, PageActionsOnAClosedPortSayPortOpenCheck) {
+  engine.PageRead(RecordType::Docking);
+  engine.PageWrite(RecordType::SingleGas);
+  EXPECT_EQ(ui.messages, (std::vector<std::string>{"Port open check", "Port open check"}));
+}
+
+TEST_F(Lifecycle, RequestsOnAClosedPortSendNothing) {
+  engine.SendCommand(cmd::kEraseFirmware, {});
+  EXPECT_EQ(engine.LastCommand(), 0);
+  EXPECT_FALSE(engine.Pacer().Running());
+}
+
+TEST_F(Lifecycle, GapTimerResetsThePartialFrame) {
+  ASSERT_TRUE(Open());
+  const Bytes answer = testsupport::AnswerFrame(cmd::kDeviceType, {3});
+  Station(Bytes(answer.begin(), answer.begin() + 3));
+  timers.Advance(600ms);
+  Station(answer);
+  EXPECT_EQ(engine.DeviceType(), device::kPump);
+}
+
+TEST_F(Lifecycle, StationGoingAwayClosesTheConnection) {
+  ASSERT_TRUE(Open());
+  Answer(cmd::kDeviceType, {3});
+  {
+    std::lock_guard lock(port->mutex);
+    port->lost = true;
+    port->changed.notify_all();
+  }
+  ASSERT_TRUE(loop.RunUntil([&] { return !engine.PortOpen(); }, 5s));
+  EXPECT_EQ(ui.messages.back(), "Connection lost");
+  EXPECT_EQ(ui.caption, "OPEN");
+  EXPECT_EQ(engine.DeviceType(), device::kNone);
+}
+
+}  // namespace
+}  // namespace ql::engine
