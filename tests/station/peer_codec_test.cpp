@@ -1,0 +1,72 @@
+#include "tools/station/peer_codec.h"
+
+#include <gtest/gtest.h>
+
+#include "link/crc16.h"
+
+namespace ql::station {
+namespace {
+
+using namespace std::chrono_literals;
+
+const Bytes kTypeRequest = {0x02, 0x40, 0x00, 0x00, 0x1D, 0xAD, 0x03};
+
+std::vector<RequestFrame> FeedAll(RequestParser& p, const Bytes& bytes, Clock::time_point& t,
+                                  std::chrono::milliseconds step = 2ms) {
+  std::vector<RequestFrame> out;
+  for (std::uint8_t b : bytes) {
+    t += step;
+    if (auto r = p.Feed(b, t)) out.push_back(*r);
+  }
+  return out;
+}
+
+TEST(RequestParser, ReadsBackToBackCopiesAndSkipsNoise) {
+  RequestParser p;
+  Clock::time_point t{};
+  Bytes line = {0x55, 0x03};
+  line.insert(line.end(), kTypeRequest.begin(), kTypeRequest.end());
+  line.insert(line.end(), kTypeRequest.begin(), kTypeRequest.end());
+  const auto frames = FeedAll(p, line, t);
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(frames[0], (RequestFrame{0x40, {}}));
+}
+
+TEST(RequestParser, LengthIsLowByteFirst) {
+  // A 300-byte payload: length bytes 2C 01; the CRC covers them as sent.
+  const Bytes payload(300, 0x5A);
+  Bytes frame(4 + payload.size());
+  frame[0] = 0x02;
+  frame[1] = 0x31;
+  frame[2] = 0x2C;
+  frame[3] = 0x01;
+  std::copy(payload.begin(), payload.end(), frame.begin() + 4);
+  const auto crc = link::Crc16({frame.data() + 1, frame.size() - 1});
+  frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+  frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+  frame.push_back(0x03);
+  RequestParser p;
+  Clock::time_point t{};
+  const auto frames = FeedAll(p, frame, t);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].payload, payload);
+}
+
+TEST(RequestParser, AHalfSentCopyDoesNotSwallowTheNextRequest) {
+  RequestParser p;
+  Clock::time_point t{};
+  const Bytes half(kTypeRequest.begin(), kTypeRequest.begin() + 3);
+  EXPECT_TRUE(FeedAll(p, half, t).empty());
+  t += 100ms;  // the tool paused its copies
+  const Bytes logList = {0x02, 0x34, 0x00, 0x00, 0x19, 0x65, 0x03};
+  const auto frames = FeedAll(p, logList, t);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].code, 0x34);
+}
+
+TEST(AnswerFrame, WorkedExample) {
+  EXPECT_EQ(BuildAnswerFrame(0x40, Bytes{0x01}), (Bytes{0x02, 0x40, 0x00, 0x01, 0x01, 0x4D, 0x8C, 0x03}));
+}
+
+}  // namespace
+}  // namespace ql::station

@@ -1,0 +1,155 @@
+// quaylink-station: a docking station emulator on a pseudo-terminal or a serial device.
+//
+//   quaylink-station [--type 1|2|3] [--state DIR] [--device PATH]
+//
+// The first line of output is the device path the station serves.
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "link/port_discovery.h"
+#include "tools/station/peer_codec.h"
+#include "tools/station/pty_port.h"
+#include "tools/station/station_core.h"
+#include "tools/station/station_state.h"
+
+namespace {
+
+using namespace ql;
+
+constexpr const char* kUsage =
+    "usage: quaylink-station [--type 1|2|3] [--state DIR] [--device PATH]\n"
+    "  --type    1 single-gas station, 2 multi-gas station (default), 3 pump docking station\n"
+    "  --state   folder with the station's records, logs/, certs/ and firmware/\n"
+    "            (without it the station starts from built-in sample data)\n"
+    "  --device  serve on this serial device instead of a new pseudo-terminal\n";
+
+struct Options {
+  int type = 2;
+  std::optional<std::string> stateDir;
+  std::optional<std::string> device;
+};
+
+bool ParseOptions(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--type" && hasValue) {
+      const std::string v = argv[++i];
+      if (v != "1" && v != "2" && v != "3") return false;
+      o.type = v[0] - '0';
+    } else if (arg == "--state" && hasValue) {
+      o.stateDir = argv[++i];
+    } else if (arg == "--device" && hasValue) {
+      o.device = argv[++i];
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::cerr << kUsage;
+    return 2;
+  }
+
+  station::StationState state;
+  if (options.stateDir) {
+    std::string error;
+    if (!station::LoadStationState(*options.stateDir, options.type, state, error)) {
+      std::cerr << "quaylink-station: " << error << "\n";
+      return 2;
+    }
+  } else {
+    state = station::SampleStationState(options.type);
+  }
+
+  // Signals end the serving loop through the port's wake-up, so the bridge registration
+  // is removed on the way out.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  std::unique_ptr<link::ISerialPort> port;
+  station::PtyMasterPort* pty = nullptr;
+  if (options.device) {
+    port = link::MakePlatformSerialPort();
+  } else {
+    auto p = std::make_unique<station::PtyMasterPort>();
+    pty = p.get();
+    port = std::move(p);
+  }
+  const link::Status opened = port->Open(options.device.value_or(""), link::LineSettings{});
+  if (!opened.ok()) {
+    std::cerr << "quaylink-station: " << opened.message << "\n";
+    return 2;
+  }
+  const std::string devicePath = pty ? pty->SlavePath() : *options.device;
+
+  link::BridgeRegistration registration;
+  if (pty) {
+    const std::string name = "station" + devicePath.substr(devicePath.find_last_of('/') + 1);
+    registration = link::BridgeRegistration(link::BridgeFolder(), name, devicePath);
+  }
+  std::cout << devicePath << std::endl;
+
+  std::atomic<bool> stopping{false};
+  std::thread signalThread([&] {
+    int sig = 0;
+    sigwait(&stopSignals, &sig);
+    stopping = true;
+    port->Wake();
+  });
+
+  station::StationCore core(state, [] { return std::time(nullptr); });
+  core.onChanged = [&] {
+    if (options.stateDir) station::SaveStationRecords(*options.stateDir, state);
+  };
+  station::RequestParser parser;
+  std::array<std::uint8_t, 4096> buffer{};
+  int exitCode = 0;
+  while (!stopping) {
+    const link::WaitResult wait = port->WaitForData();
+    if (wait == link::WaitResult::Woken) break;
+    if (wait == link::WaitResult::LineLost) {
+      std::cerr << "quaylink-station: the line was lost\n";
+      exitCode = 1;
+      break;
+    }
+    const std::optional<std::size_t> n = port->Read(buffer);
+    if (!n) {
+      std::cerr << "quaylink-station: the line was lost\n";
+      exitCode = 1;
+      break;
+    }
+    for (std::size_t i = 0; i < *n; ++i) {
+      const auto request = parser.Feed(buffer[i], station::Clock::now());
+      if (!request) continue;
+      const station::Reply reply = core.OnRequest(*request, station::Clock::now());
+      if (!reply.frame.empty()) port->Write(reply.frame, std::nullopt);
+    }
+  }
+
+  if (!stopping.exchange(true)) pthread_kill(signalThread.native_handle(), SIGTERM);
+  signalThread.join();
+  registration.Remove();
+  port->Close();
+  return exitCode;
+}

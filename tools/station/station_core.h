@@ -1,0 +1,92 @@
+#pragma once
+// The docking station as the emulator plays it: its state and its answers to requests.
+// Pure and single-threaded: requests and the time go in, answer frames and follow-up
+// transfers come out.
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/station/peer_codec.h"
+
+namespace ql::station {
+
+struct StationFile {
+  std::string name;  // at most 19 characters: it travels in a 20-byte NUL-padded slot
+  Bytes content;
+};
+
+enum class FirmwareFamily { Docking = 0, SingleGas = 1, MultiGas = 2 };
+
+struct ReceivedFirmware {
+  std::string fileName;
+  std::string label;  // the version label of the container, or the failure label
+  bool valid = false;
+};
+
+struct StationState {
+  int deviceType = 2;
+  std::array<std::uint8_t, 64> docking{};
+  std::array<std::uint8_t, 112> singleGas{};
+  std::array<std::uint8_t, 100> multiGas{};
+  std::vector<StationFile> logs;
+  std::vector<StationFile> certificates;  // 108-byte certificate records
+  std::map<FirmwareFamily, ReceivedFirmware> firmware;
+  std::int64_t clockOffset = 0;  // station time minus PC time, seconds
+  bool usbLinked = true;         // the station's USB link to the detector
+  bool ethernetUp = true;
+  std::array<std::uint8_t, 4> ipAddress{192, 168, 10, 77};
+};
+
+// What the emulator must do after sending an answer.
+struct FollowUp {
+  enum class Kind { None, SendLog, ReceiveFirmware } kind = Kind::None;
+  std::string logName;
+  FirmwareFamily family = FirmwareFamily::Docking;
+  std::string firmwareName;
+};
+
+struct Reply {
+  Bytes frame;  // empty: the request is ignored
+  FollowUp followUp;
+};
+
+class StationCore {
+ public:
+  // A repeat of the request just answered, arriving within this window of the previous
+  // copy, is one of the tool's back-to-back copies and gets no second answer.
+  static constexpr std::chrono::milliseconds kRepeatWindow{150};
+
+  // `wallNow` gives the PC-side calendar time the station clock runs from.
+  StationCore(StationState& state, std::function<std::time_t()> wallNow);
+
+  Reply OnRequest(const RequestFrame& request, Clock::time_point now);
+
+  // Called after a record, the clock or the firmware changed, so the owner can save.
+  std::function<void()> onChanged;
+
+ private:
+  Reply Answer(std::uint8_t code, const Bytes& payload) const;
+  Reply Handle(const RequestFrame& request);
+  Bytes ClockBlock() const;
+
+  StationState& state_;
+  std::function<std::time_t()> wallNow_;
+  std::optional<RequestFrame> last_;
+  Clock::time_point lastAt_{};
+  std::optional<int> pendingWriteTarget_;
+};
+
+// Record layouts the station answers with.
+Bytes BuildLogList(const std::vector<StationFile>& logs);
+Bytes BuildCertificateList(const std::vector<StationFile>& certificates);
+// The name in a 20-byte request slot: up to the first NUL, at most 20 characters.
+std::string SlotName(const Bytes& payload);
+
+}  // namespace ql::station

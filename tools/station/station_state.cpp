@@ -1,0 +1,257 @@
+#include "tools/station/station_state.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "records/docking_info.h"
+#include "records/multi_gas.h"
+#include "records/single_gas.h"
+#include "usbdisk/file_io.h"
+
+namespace ql::station {
+namespace fs = std::filesystem;
+using namespace ql::records;
+
+namespace {
+
+template <std::size_t N>
+void Check(GasTextRow<N>& row, std::array<std::string, N> texts) {
+  row.checked = true;
+  row.text = std::move(texts);
+}
+
+std::array<std::uint8_t, 64> SampleDocking() {
+  DockingPageValues page;
+  LoadDockingDefaults(page);
+  page.serialNumber = "DS2612000042";
+  page.version = "132";
+  page.location = "BAY3NORTH";
+  page.autoPowerOffTime = "600";
+  page.maximumBumpTime = "45";
+  page.gasExpirationDate = {2027, 6, 30};
+  page.gasBottleLot = "240517";
+  page.bumpResultDecision = 2;
+  page.SetSwitch(DockingSwitch::AllowHibernate, true);
+  DockingInfoRecord record;
+  DockingInfoFromPage(page, record);
+  return record.bytes;
+}
+
+std::array<std::uint8_t, 112> SampleSingleGas() {
+  SingleGasPageValues page;
+  LoadSingleGasDefaults(page);
+  page.concentration = {"25.0", "100", "18.0"};
+  Check(page.userId, {"TECH01", "TECH01", "TECH01"});
+  Check(page.calibrationInterval, {"180", "180", "180"});
+  Check(page.bumpInterval, {"30", "30", "30"});
+  Check(page.selfTestInterval, {"12", "12", "12"});
+  Check(page.lowAlarm, {"10.0", "35", "19.5"});
+  Check(page.highAlarm, {"15.0", "200", "23.5"});
+  page.display.checked = true;
+  page.display.index = {1, 1, 1};
+  SingleGasOptionRecord record;
+  SingleGasOptionsFromPage(page, record);
+  return record.bytes;
+}
+
+std::array<std::uint8_t, 100> SampleMultiGas() {
+  MultiGasPageValues page;
+  LoadMultiGasDefaults(page);
+  page.concentration = {"25.0", "100.0", "18.0", "50.0"};
+  Check(page.calibrationInterval, {"180", "180", "180", "180"});
+  Check(page.bumpInterval, {"30", "30", "30", "30"});
+  Check(page.lowAlarm, {"10.0", "35.0", "19.5", "10.0"});
+  Check(page.highAlarm, {"15.0", "200.0", "23.5", "20.0"});
+  Check(page.twaAlarm, {"1.0", "25.0"});
+  Check(page.stelAlarm, {"5.0", "100.0"});
+  page.userId = {true, "TECH01"};
+  page.twaMethod = {true, 1};
+  page.twaInterval = {true, "8"};
+  page.stelInterval = {true, "15"};
+  page.safeDisplay = true;
+  page.latchingAlarms = true;
+  page.autoZero = true;
+  MultiGasOptionRecord record;
+  MultiGasOptionsFromPage(page, record);
+  return record.bytes;
+}
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+Bytes SampleLog(const std::string& day, int events) {
+  std::string text = "# Docking station event log " + day + "\r\n";
+  for (int i = 0; i < events; ++i) {
+    const int minute = (i * 7) % 60;
+    const int hour = 6 + (i * 7) / 60;
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "%s %02d:%02d:00,SLOT%d,RVX%06d,%s,H2S 0.0,CO 0,O2 20.9,LEL 0\r\n", day.c_str(),
+                  hour % 24, minute, 1 + i % 4, 310400 + i % 5,
+                  (i % 9 == 0) ? "CALIBRATION PASS" : (i % 13 == 0 ? "BUMP FAIL" : "BUMP PASS"));
+    text += line;
+  }
+  return Text(text);
+}
+
+void Put16(Bytes& b, std::size_t offset, std::uint16_t v) {
+  b[offset] = static_cast<std::uint8_t>(v);
+  b[offset + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void Put32(Bytes& b, std::size_t offset, std::int32_t v) {
+  for (std::size_t i = 0; i < 4; ++i) b[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
+}
+
+// A certificate record; values per gas in the order LEL, O2, CO, H2S, in tenths.
+struct CertificateValues {
+  int year, month, day;
+  std::string product, serial;
+  std::int32_t lot;
+  std::array<std::uint16_t, 4> low, high, calibration, reading, stel, twa;
+  std::array<std::uint8_t, 4> flags;
+  std::uint8_t gasType;
+  std::uint8_t result;
+};
+
+Bytes Certificate(const CertificateValues& v) {
+  Bytes b(108, 0);
+  Put32(b, 0, v.year);
+  Put32(b, 4, v.month);
+  Put32(b, 8, v.day);
+  std::copy_n(v.product.begin(), std::min<std::size_t>(v.product.size(), 12), b.begin() + 24);
+  std::copy_n(v.serial.begin(), std::min<std::size_t>(v.serial.size(), 12), b.begin() + 36);
+  Put32(b, 48, v.lot);
+  for (std::size_t g = 0; g < 4; ++g) {
+    Put16(b, 52 + 2 * g, v.low[g]);
+    Put16(b, 60 + 2 * g, v.high[g]);
+    Put16(b, 68 + 2 * g, v.calibration[g]);
+    Put16(b, 76 + 2 * g, v.reading[g]);
+    Put16(b, 84 + 2 * g, v.stel[g]);
+    Put16(b, 92 + 2 * g, v.twa[g]);
+    b[100 + g] = v.flags[g];
+  }
+  b[104] = v.gasType;
+  b[105] = v.result;
+  return b;
+}
+
+std::vector<StationFile> SampleCertificates() {
+  return {
+      {"RVX310402.CRT",
+       Certificate({2026, 11, 28, "RVX", "RVX310402", 240517, {100, 195, 350, 100},
+                    {200, 235, 2000, 150}, {500, 180, 1000, 250}, {498, 181, 1003, 249},
+                    {0, 0, 1000, 50}, {0, 0, 250, 10}, {1, 1, 1, 1}, 0xFF, 1})},
+      {"TKL120077.CRT",
+       Certificate({2026, 11, 30, "TKL", "TKL120077", 240517, {0, 0, 0, 100}, {0, 0, 0, 150},
+                    {0, 0, 0, 250}, {0, 0, 0, 252}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 1}, 1,
+                    1})},
+  };
+}
+
+// Station files are small; anything larger is not one of ours.
+constexpr std::uintmax_t kMaxStationFile = 16u << 20;
+
+bool ReadFile(const fs::path& path, Bytes& out) {
+  auto data = usbdisk::ReadWholeFile(path, kMaxStationFile);
+  if (!data) return false;
+  out = std::move(*data);
+  return true;
+}
+
+bool WriteFileAtomically(const fs::path& path, const Bytes& data) {
+  return usbdisk::WriteFileAtomically(path, data);
+}
+
+template <std::size_t N>
+bool LoadRecord(const fs::path& path, std::array<std::uint8_t, N>& record) {
+  Bytes data;
+  if (!ReadFile(path, data) || data.size() != N) return false;
+  std::copy(data.begin(), data.end(), record.begin());
+  return true;
+}
+
+bool LoadFolder(const fs::path& dir, std::vector<StationFile>& files, std::string& error) {
+  std::error_code ec;
+  files.clear();
+  std::vector<fs::path> paths;
+  for (const auto& entry : fs::directory_iterator(dir, ec)) {
+    if (entry.is_regular_file() && entry.path().filename().string().size() <= 19) {
+      paths.push_back(entry.path());
+    }
+  }
+  if (ec) {
+    error = dir.string() + ": " + ec.message();
+    return false;
+  }
+  std::sort(paths.begin(), paths.end());
+  for (const auto& p : paths) {
+    StationFile f{p.filename().string(), {}};
+    if (ReadFile(p, f.content)) files.push_back(std::move(f));
+  }
+  return true;
+}
+
+}  // namespace
+
+StationState SampleStationState(int deviceType) {
+  StationState s;
+  s.deviceType = deviceType;
+  s.docking = SampleDocking();
+  s.singleGas = SampleSingleGas();
+  s.multiGas = SampleMultiGas();
+  s.logs = {{"EVT20261208.LOG", SampleLog("2026-12-08", 60)},
+            {"EVT20261209.LOG", SampleLog("2026-12-09", 140)},
+            {"EVT20261210.LOG", SampleLog("2026-12-10", 25)}};
+  s.certificates = SampleCertificates();
+  return s;
+}
+
+bool SaveStationRecords(const fs::path& dir, const StationState& state) {
+  return WriteFileAtomically(dir / "Docking.cfg", Bytes(state.docking.begin(), state.docking.end())) &&
+         WriteFileAtomically(dir / "TKL.cfg", Bytes(state.singleGas.begin(), state.singleGas.end())) &&
+         WriteFileAtomically(dir / "RVX.cfg", Bytes(state.multiGas.begin(), state.multiGas.end()));
+}
+
+bool SaveFirmwareFile(const fs::path& dir, const std::string& name, const Bytes& data) {
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return false;
+  std::error_code ec;
+  fs::create_directories(dir / "firmware", ec);
+  return !ec && WriteFileAtomically(dir / "firmware" / name, data);
+}
+
+bool LoadStationState(const fs::path& dir, int deviceType, StationState& state, std::string& error) {
+  const StationState sample = SampleStationState(deviceType);
+  state = sample;
+  std::error_code ec;
+  for (const char* sub : {"logs", "certs", "firmware"}) {
+    const bool fresh = !fs::exists(dir / sub, ec);
+    fs::create_directories(dir / sub, ec);
+    if (ec) {
+      error = (dir / sub).string() + ": " + ec.message();
+      return false;
+    }
+    // A new state folder starts with the sample files, so there is something to fetch.
+    const auto& seed = std::string(sub) == "logs" ? sample.logs : sample.certificates;
+    if (fresh && std::string(sub) != "firmware") {
+      for (const StationFile& f : seed) {
+        if (!WriteFileAtomically(dir / sub / f.name, f.content)) {
+          error = (dir / sub / f.name).string() + ": cannot write";
+          return false;
+        }
+      }
+    }
+  }
+  LoadRecord(dir / "Docking.cfg", state.docking);
+  LoadRecord(dir / "TKL.cfg", state.singleGas);
+  LoadRecord(dir / "RVX.cfg", state.multiGas);
+  if (!LoadFolder(dir / "logs", state.logs, error) || !LoadFolder(dir / "certs", state.certificates, error)) {
+    return false;
+  }
+  if (!SaveStationRecords(dir, state)) {
+    error = dir.string() + ": cannot write the records";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace ql::station
