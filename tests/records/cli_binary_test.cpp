@@ -1,0 +1,118 @@
+// Runs the built quaylink-cli binary: exit codes, stdout and stderr as a script sees them.
+
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "tests/records/test_support.h"
+
+#ifndef QUAYLINK_CLI_PATH
+#error "QUAYLINK_CLI_PATH must name the quaylink-cli binary"
+#endif
+
+namespace ql::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+class CliBinary : public ::testing::Test {
+ protected:
+  std::string P(const char* name) const { return "'" + (dir_.path() / name).string() + "'"; }
+
+  CliRun Cli(const std::string& arguments) const {
+    const std::string command = std::string("'") + QUAYLINK_CLI_PATH + "' " + arguments + " >" +
+                                P("stdout.txt") + " 2>" + P("stderr.txt");
+    const int status = std::system(command.c_str());
+    const auto out = ReadBytes(dir_.path() / "stdout.txt");
+    const auto err = ReadBytes(dir_.path() / "stderr.txt");
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(out.begin(), out.end()),
+            std::string(err.begin(), err.end())};
+  }
+
+  void WriteBare(std::size_t n) const {
+    std::mt19937 gen(5);
+    std::vector<std::uint8_t> bytes(n);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(gen());
+    WriteBytes(dir_.path() / "bare.bin", bytes);
+  }
+
+  TempDir dir_;
+};
+
+struct FamilyCase {
+  const char* name;
+  const char* family;
+  const char* tag;
+  const char* label;
+};
+
+class CliRoundTrip : public CliBinary, public ::testing::WithParamInterface<FamilyCase> {};
+
+TEST_P(CliRoundTrip, PackThenVerifyThenAFlippedImageByte) {
+  WriteBare(10000);
+  const CliRun pack = Cli(std::string("firmware pack --family ") + GetParam().family + " --tag " +
+                       GetParam().tag + " " + P("bare.bin") + " " + P("fw.bin"));
+  ASSERT_EQ(pack.code, 0) << pack.err;
+  EXPECT_TRUE(pack.out.empty());
+
+  const CliRun verify = Cli(std::string("firmware verify --family ") + GetParam().family + " " + P("fw.bin"));
+  EXPECT_EQ(verify.code, 0) << verify.err;
+  EXPECT_EQ(verify.out, std::string(GetParam().label) + "\n");
+
+  auto file = ReadBytes(dir_.path() / "fw.bin");
+  ASSERT_EQ(file.size(), 10025u);
+  file[5000] ^= 0x10;  // inside the image part
+  WriteBytes(dir_.path() / "fw.bin", file);
+  const CliRun flipped = Cli(std::string("firmware verify --family ") + GetParam().family + " " + P("fw.bin"));
+  EXPECT_EQ(flipped.code, 1);
+  EXPECT_EQ(flipped.out, std::string(GetParam().label) + "\n");
+  EXPECT_NE(flipped.err.find("digest"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, CliRoundTrip,
+    ::testing::Values(FamilyCase{"Docking", "docking", "2.0", "Docking F/W Version : 2.0"},
+                      FamilyCase{"SingleGas", "tkl", "H2S101", "TKL Version F/W : 101"},
+                      FamilyCase{"MultiGas", "rvx", "RVX115", "RVX F/W Version : 115"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(CliBinary, ShortFileIsRefusedNotAUsageError) {
+  WriteBare(215);
+  const CliRun r = Cli("firmware verify --family docking " + P("bare.bin"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "This is not the correct Firmware File\n");
+}
+
+TEST_F(CliBinary, GlobalOptionsAndDispatch) {
+  const CliRun help = Cli("--help");
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("firmware verify"), std::string::npos);
+
+  const CliRun none = Cli("");
+  EXPECT_EQ(none.code, 2);
+  EXPECT_NE(none.err.find("usage:"), std::string::npos);
+
+  EXPECT_EQ(Cli("frobnicate").code, 2);
+  EXPECT_EQ(Cli("--bogus firmware").code, 2);
+  EXPECT_EQ(Cli("--port").code, 2);
+
+  WriteBare(3000);
+  // The port is a global option for the connection commands; the firmware group ignores it.
+  EXPECT_EQ(Cli("--port /dev/null firmware pack --family rvx --tag 1 " + P("bare.bin") + " " +
+                P("x.bin"))
+                .code,
+            0);
+}
+
+}  // namespace
+}  // namespace ql::test
