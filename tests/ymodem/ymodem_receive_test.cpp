@@ -1,0 +1,314 @@
+// Receive against a scripted sender, in virtual time.
+
+#include <gtest/gtest.h>
+
+#include "link/ymodem.h"
+#include "tests/ymodem/support.h"
+
+namespace ql::link {
+namespace {
+
+using namespace testsupport;
+using namespace std::chrono_literals;
+
+const Bytes kAckC{kAck, kC};
+
+class ReceiveTest : public testing::Test {
+ protected:
+  ReceiveTest() {
+    std::filesystem::create_directory(folder_);
+    peer_.onWrite = [this](const Bytes&) { writeTimes_.push_back(clock_.Now() - start_); };
+  }
+
+  ReceiveOutcome Receive() {
+    ReceiveOutcome outcome;
+    start_ = clock_.Now();
+    elapsed_ = RunInVirtualTime(clock_, {{&stream_, [&] { outcome = engine_.Receive(folder_); }}});
+    return outcome;
+  }
+
+  TempDir root_;
+  const std::filesystem::path folder_ = root_.Path() / "in";
+  VirtualClock clock_;
+  TransferStream stream_{clock_};
+  ScriptedPeer peer_{stream_};
+  RecordingObserver observer_;
+  CYmodem engine_{stream_, peer_, &observer_};
+  IClock::TimePoint start_;
+  IClock::Duration elapsed_{};
+  std::vector<IClock::Duration> writeTimes_;
+};
+
+TEST_F(ReceiveTest, AStationThatSendsAtOnceGetsNoRequestFirst) {
+  const Bytes content = Pattern(2500);
+  const std::vector<Bytes> blocks = DataBlocks(content);
+  stream_.Feed(Header("LOG0001.TXT", "2500"));
+  peer_.Script({blocks[0], blocks[1], blocks[2], {kEot}, BatchEnd()});
+  const ReceiveOutcome outcome = Receive();
+
+  ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
+  EXPECT_EQ(outcome.total, 2500u);
+  EXPECT_EQ(outcome.files, (std::vector<std::string>{"LOG0001.TXT"}));
+  EXPECT_EQ(ReadFile(folder_ / "LOG0001.TXT"), content);
+  EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"LOG0001.TXT"}));
+  EXPECT_EQ(peer_.Writes(),
+            (std::vector<Bytes>{kAckC, {kAck}, {kAck}, {kAck}, {kAck}, {kAck}}));
+  // 2500 bytes: progress 0..5; the position follows the next block number.
+  EXPECT_EQ(observer_.events,
+            (std::vector<std::string>{"watchdog", "range 0..5", "pos 0", "pos 1", "watchdog",
+                                      "pos 2", "watchdog", "pos 3", "watchdog", "pos 4",
+                                      "watchdog", "clear", "pos 0", "clear"}));
+  EXPECT_FALSE(stream_.AbortRequested());
+}
+
+TEST_F(ReceiveTest, AStandardSenderIsAskedWithCAfterASecondOfSilence) {
+  const Bytes content = Pattern(100);
+  // The sender starts on 'C', and after the end of file waits for 'C' again.
+  peer_.Script({Header("a.bin", "100"), DataBlocks(content)[0], {kEot}, {}, BatchEnd()});
+  const ReceiveOutcome outcome = Receive();
+  ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
+  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
+  const std::vector<Bytes> writes = peer_.Writes();
+  ASSERT_EQ(writes.size(), 6u);
+  EXPECT_EQ(writes[0], Bytes{kC});
+  EXPECT_EQ(writeTimes_[0], 1s);
+  EXPECT_EQ(writes[3], Bytes{kAck});  // the end of file
+  EXPECT_EQ(writes[4], Bytes{kC});
+  EXPECT_EQ(writeTimes_[4] - writeTimes_[3], 1s);
+}
+
+TEST_F(ReceiveTest, ASilentSenderIsAskedEverySecondAndTheReceiveFailsAfter10Seconds) {
+  const ReceiveOutcome outcome = Receive();
+  EXPECT_EQ(outcome.status.kind, ErrorKind::Timeout);
+  EXPECT_EQ(outcome.total, 0u);
+  EXPECT_TRUE(stream_.AbortRequested());
+  EXPECT_EQ(elapsed_, 10s);
+  EXPECT_EQ(peer_.Writes(), std::vector<Bytes>(9, Bytes{kC}));
+  EXPECT_EQ(writeTimes_.front(), 1s);
+  EXPECT_EQ(writeTimes_.back(), 9s);
+}
+
+TEST_F(ReceiveTest, ABatchOfTwoFilesReturnsTheSumOfTheirSizes) {
+  const Bytes a = Pattern(1500, 1), b = Pattern(700, 2);
+  const std::vector<Bytes> aBlocks = DataBlocks(a);
+  stream_.Feed(Header("a.bin", "1500"));
+  peer_.Script({aBlocks[0], aBlocks[1], {kEot}, Header("b.bin", "700"), DataBlocks(b)[0], {kEot},
+                BatchEnd()});
+  const ReceiveOutcome outcome = Receive();
+  ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
+  EXPECT_EQ(outcome.total, 2200u);
+  EXPECT_EQ(outcome.files, (std::vector<std::string>{"a.bin", "b.bin"}));
+  EXPECT_EQ(ReadFile(folder_ / "a.bin"), a);
+  EXPECT_EQ(ReadFile(folder_ / "b.bin"), b);
+  EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"a.bin", "b.bin"}));
+}
+
+TEST_F(ReceiveTest, ARepeatOfTheBlockJustAcknowledgedIsAcknowledgedAgainAndWrittenOnce) {
+  const Bytes content = Pattern(1500);
+  const std::vector<Bytes> blocks = DataBlocks(content);
+  stream_.Feed(Header("a.bin", "1500"));
+  peer_.Script({blocks[0], blocks[0], blocks[1], {kEot}, BatchEnd()});
+  const ReceiveOutcome outcome = Receive();
+  ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
+  EXPECT_EQ(peer_.Writes(),
+            (std::vector<Bytes>{kAckC, {kAck}, {kAck}, {kAck}, {kAck}, {kAck}}));
+  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
+  EXPECT_EQ(outcome.total, 1500u);
+}
+
+TEST_F(ReceiveTest, ARepeatedHeaderIsAcknowledgedWithARequestAgain) {
+  const Bytes content = Pattern(900);
+  stream_.Feed(Header("a.bin", "900"));
+  peer_.Script({Header("a.bin", "900"), DataBlocks(content)[0], {kEot}, BatchEnd()});
+  const ReceiveOutcome outcome = Receive();
+  ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
+  EXPECT_EQ(peer_.Writes(), (std::vector<Bytes>{kAckC, kAckC, {kAck}, {kAck}, {kAck}}));
+  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
+  EXPECT_EQ(outcome.files.size(), 1u);
+}
+
+// Something wrong where block 1 should be: the receiver answers NAK, the sender sends
+// block 1 again, and the file arrives whole.
+struct BadBlockCase {
+  const char* label;
+  Bytes sent;
+};
+
+class ReceiveNaks : public ReceiveTest, public testing::WithParamInterface<BadBlockCase> {};
+
+TEST_P(ReceiveNaks, AndTakesTheRepeat) {
+  const Bytes content = Pattern(3000);
+  const std::vector<Bytes> blocks = DataBlocks(content);
+  stream_.Feed(Header("a.bin", "3000"));
+  peer_.Script({GetParam().sent, blocks[0], blocks[1], blocks[2], {kEot}, BatchEnd()});
+  const ReceiveOutcome outcome = Receive();
+  ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
+  const std::vector<Bytes> writes = peer_.Writes();
+  ASSERT_GE(writes.size(), 2u);
+  EXPECT_EQ(writes[1], Bytes{kNak});
+  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
+  EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"a.bin"}));
+}
+
+Bytes Flip(Bytes b, std::size_t at) {
+  b[at] ^= 0x10;
+  return b;
+}
+const Bytes kFirst = DataBlocks(Pattern(3000))[0];
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReceiveNaks,
+    testing::Values(BadBlockCase{"data_byte_hit", Flip(kFirst, 500)},
+                    BadBlockCase{"crc_hit", Flip(kFirst, 1028)},
+                    BadBlockCase{"complement_hit", Flip(kFirst, 2)},
+                    BadBlockCase{"block_start_hit", Flip(kFirst, 0)},
+                    BadBlockCase{"cut_short", Bytes(kFirst.begin(), kFirst.begin() + 600)},
+                    BadBlockCase{"wrong_number", DataBlocks(Pattern(3000))[2]},
+                    BadBlockCase{"lone_can", Bytes{kCan}},
+                    BadBlockCase{"end_of_file_before_the_size", Bytes{kEot}}),
+    [](const testing::TestParamInfo<BadBlockCase>& row) { return std::string(row.param.label); });
+
+TEST_F(ReceiveTest, FiveBadComplementsInARowCancel) {
+  stream_.Feed(Header("a.bin", "3000"));
+  const Bytes bad = Flip(DataBlocks(Pattern(3000))[0], 2);
+  peer_.Script({bad, bad, bad, bad, bad});
+  const ReceiveOutcome outcome = Receive();
+  EXPECT_EQ(outcome.status.kind, ErrorKind::Protocol);
+  EXPECT_EQ(outcome.total, 0u);
+  EXPECT_EQ(peer_.Writes(),
+            (std::vector<Bytes>{kAckC, {kNak}, {kNak}, {kNak}, {kNak}, {kCan, kCan}}));
+  EXPECT_TRUE(Entries(folder_).empty());
+}
+
+TEST_F(ReceiveTest, ThirtyNaksInARowEndTheReceive) {
+  stream_.Feed(Header("a.bin", "3000"));
+  const Bytes bad = Flip(DataBlocks(Pattern(3000))[0], 100);
+  peer_.Script({bad});
+  peer_.onEmpty = [&](const Bytes&) { return bad; };
+  const ReceiveOutcome outcome = Receive();
+  EXPECT_EQ(outcome.status.kind, ErrorKind::Protocol);
+  const std::vector<Bytes> writes = peer_.Writes();
+  EXPECT_EQ(std::count(writes.begin(), writes.end(), Bytes{kNak}), 30);
+  EXPECT_EQ(observer_.events.back(), "clear");
+  EXPECT_TRUE(Entries(folder_).empty());
+}
+
+TEST_F(ReceiveTest, CancelFromTheSenderEndsTheReceiveWithoutAFile) {
+  stream_.Feed(Header("a.bin", "3000"));
+  peer_.Script({DataBlocks(Pattern(3000))[0], {kCan, kCan}});
+  const ReceiveOutcome outcome = Receive();
+  EXPECT_EQ(outcome.status.kind, ErrorKind::Protocol);
+  EXPECT_TRUE(Entries(folder_).empty());
+}
+
+TEST_F(ReceiveTest, SilenceDuringDataGetsOneReminderThenFailsAfter10Seconds) {
+  stream_.Feed(Header("a.bin", "3000"));
+  peer_.Script({DataBlocks(Pattern(3000))[0], {}});
+  const ReceiveOutcome outcome = Receive();
+  EXPECT_EQ(outcome.status.kind, ErrorKind::Timeout);
+  EXPECT_TRUE(stream_.AbortRequested());
+  EXPECT_EQ(peer_.Writes(), (std::vector<Bytes>{kAckC, {kAck}, {kNak}}));
+  EXPECT_EQ(writeTimes_[2] - writeTimes_[1], 5s);
+  EXPECT_EQ(elapsed_ - writeTimes_[1], 10s);
+}
+
+TEST_F(ReceiveTest, ALostRequestAfterTheHeaderIsRepeatedAfter5Seconds) {
+  const Bytes content = Pattern(800);
+  stream_.Feed(Header("a.bin", "800"));
+  peer_.Script({{}, DataBlocks(content)[0], {kEot}, BatchEnd()});
+  const ReceiveOutcome outcome = Receive();
+  ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
+  const std::vector<Bytes> writes = peer_.Writes();
+  ASSERT_GE(writes.size(), 2u);
+  EXPECT_EQ(writes[1], Bytes{kC});
+  EXPECT_EQ(writeTimes_[1] - writeTimes_[0], 5s);
+  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
+}
+
+// Headers that must not be stored: refused with NAK, the receive fails with a reason, and
+// nothing appears in the folder or beside it.
+struct RefusedCase {
+  const char* label;
+  Bytes header;
+};
+
+class ReceiveRefuses : public ReceiveTest, public testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(ReceiveRefuses, TheHeader) {
+  stream_.Feed(GetParam().header);
+  peer_.Script({DataBlocks(Pattern(100))[0]});
+  const ReceiveOutcome outcome = Receive();
+  EXPECT_FALSE(outcome.status.ok());
+  EXPECT_FALSE(outcome.status.message.empty());
+  EXPECT_EQ(outcome.total, 0u);
+  EXPECT_EQ(peer_.Writes(), (std::vector<Bytes>{{kNak}}));
+  EXPECT_TRUE(Entries(folder_).empty());
+  EXPECT_EQ(Entries(root_.Path()), (std::vector<std::string>{"in"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReceiveRefuses,
+    testing::Values(RefusedCase{"climbs_out", Header("../evil.txt", "100")},
+                    RefusedCase{"path", Header("in/../../evil.txt", "100")},
+                    RefusedCase{"parent", Header("..", "100")},
+                    RefusedCase{"empty_name", Header("", "100")},
+                    RefusedCase{"name_of_64", Header(std::string(64, 'a'), "100")},
+                    RefusedCase{"size_of_16", Header("a.bin", "0000000000000100")}),
+    [](const testing::TestParamInfo<RefusedCase>& row) { return std::string(row.param.label); });
+
+TEST_F(ReceiveTest, ANameOf63CharactersIsStored) {
+  const std::string name(63, 'n');
+  stream_.Feed(Header(name, "5"));
+  peer_.Script({DataBlocks(Pattern(5))[0], {kEot}, BatchEnd()});
+  const ReceiveOutcome outcome = Receive();
+  ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
+  EXPECT_EQ(ReadFile(folder_ / name), Pattern(5));
+}
+
+TEST_F(ReceiveTest, AFailedFileLeavesNoTruncatedFileButKeepsTheFilesBefore) {
+  const Bytes a = Pattern(700, 1);
+  const Bytes old = {'o', 'l', 'd'};
+  WriteFile(folder_ / "b.bin", old);
+  stream_.Feed(Header("a.bin", "700"));
+  peer_.Script({DataBlocks(a)[0], {kEot}, Header("b.bin", "3000"), DataBlocks(Pattern(3000))[0],
+                {}});
+  const ReceiveOutcome outcome = Receive();
+  EXPECT_EQ(outcome.status.kind, ErrorKind::Timeout);
+  EXPECT_EQ(outcome.total, 0u);
+  EXPECT_EQ(outcome.files, (std::vector<std::string>{"a.bin"}));
+  EXPECT_EQ(ReadFile(folder_ / "a.bin"), a);
+  EXPECT_EQ(ReadFile(folder_ / "b.bin"), old);
+  EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"a.bin", "b.bin"}));
+}
+
+TEST_F(ReceiveTest, AnExistingFileIsReplacedWhenTheNewOneIsComplete) {
+  WriteFile(folder_ / "a.bin", Bytes(5000, 'x'));
+  const Bytes content = Pattern(300);
+  stream_.Feed(Header("a.bin", "300"));
+  peer_.Script({DataBlocks(content)[0], {kEot}, BatchEnd()});
+  ASSERT_TRUE(Receive().status.ok());
+  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
+}
+
+TEST_F(ReceiveTest, AMissingFolderIsRefusedBeforeAnythingIsSent) {
+  std::filesystem::remove(folder_);
+  stream_.Feed(Header("a.bin", "300"));
+  const ReceiveOutcome outcome = Receive();
+  EXPECT_EQ(outcome.status.kind, ErrorKind::BadArgument);
+  EXPECT_TRUE(peer_.Writes().empty());
+}
+
+TEST_F(ReceiveTest, SmallBlocksAndAStandardHeaderTail) {
+  // What lrzsz sends: size, date and mode after the name; the tail of a file in 128-byte
+  // blocks padded with 0x1A.
+  const Bytes content = Pattern(1100);
+  stream_.Feed(Header("a.bin", "1100 14712345671 100644 0 1 1100"));
+  peer_.Script({Block(kStx, 1, Bytes(content.begin(), content.begin() + 1024)),
+                Block(kSoh, 2, Bytes(content.begin() + 1024, content.end())), {kEot},
+                BatchEnd()});
+  const ReceiveOutcome outcome = Receive();
+  ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
+  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
+}
+
+}  // namespace
+}  // namespace ql::link
