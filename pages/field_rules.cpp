@@ -8,7 +8,9 @@
 namespace ql::pages {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // What is left of "n/a" when part of it is deleted.
 bool IsNotUsedFragment(std::string_view text) {
@@ -78,9 +80,8 @@ bool IsWholeKind(NumericKind kind) {
 
 std::string ValidateNumericText(std::string_view text, std::uint16_t maximum,
                                 bool decimalsAllowed) {
-  return RunUntilStable(text, [&](const std::string& t) {
-    return ValidatePass(t, maximum, decimalsAllowed);
-  });
+  return RunUntilStable(
+      text, [&](const std::string& t) { return ValidatePass(t, maximum, decimalsAllowed); });
 }
 
 std::string ApplyTypingCap(std::string_view text, const TypingCap& cap) {

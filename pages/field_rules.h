@@ -52,8 +52,7 @@ enum class Arrow { Up, Down };
 // of a partly deleted "n/a" become "n/a"; every character that is not a digit (or a
 // point, when `decimalsAllowed`) is removed; a value above `maximum` (tenths when
 // `decimalsAllowed`) becomes the maximum ("365", "300.0").
-std::string ValidateNumericText(std::string_view text, std::uint16_t maximum,
-                                bool decimalsAllowed);
+std::string ValidateNumericText(std::string_view text, std::uint16_t maximum, bool decimalsAllowed);
 
 // Text-changed rule of kinds C, Z, B and L: a value above the cap becomes the cap text.
 // Whole caps compare unsigned, so a negative text counts as above the cap; real caps treat

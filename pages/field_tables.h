@@ -57,7 +57,8 @@ inline constexpr std::array<NumericField, 2> kMultiGasExposureAlarm = {{
 inline constexpr NumericField kTwaInterval{NumericKind::B, 4, 16, {CapReading::Whole, 16, "16"}};
 inline constexpr NumericField kStelInterval{NumericKind::B, 5, 15, {CapReading::Whole, 15, "15"}};
 // The cap is ten times the maximum; leaving the field brings the text down to 5.0.
-inline constexpr NumericField kLelFullScale{NumericKind::L, 10, 50, {CapReading::Real, 500, "50.0"}};
+inline constexpr NumericField kLelFullScale{
+    NumericKind::L, 10, 50, {CapReading::Real, 500, "50.0"}};
 inline constexpr std::array<NumericField, 4> kMultiGasConcentration = {{
     {NumericKind::C, 0, 1000, {CapReading::Real, 1000, "100.0"}},
     // Capped as a whole number, so a typed 500.5 stays on the page.

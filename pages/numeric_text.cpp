@@ -11,7 +11,9 @@ namespace {
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // The numeric prefix of a text as atof sees it.
 struct DecimalScan {
@@ -79,8 +81,10 @@ std::int32_t Atoi(std::string_view text) {
     if (value > kLimit) value = kLimit;  // keeps the sum small; saturated below
   }
   if (negative) value = -value;
-  if (value > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-  if (value < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  if (value > std::numeric_limits<std::int32_t>::max())
+    return std::numeric_limits<std::int32_t>::max();
+  if (value < std::numeric_limits<std::int32_t>::min())
+    return std::numeric_limits<std::int32_t>::min();
   return static_cast<std::int32_t>(value);
 }
 
@@ -97,12 +101,18 @@ double Atof(std::string_view text) {
     bool significant = false;
     std::int64_t position = static_cast<std::int64_t>(scan.intDigits.size());
     for (char c : scan.intDigits) {
-      if (c != '0') { significant = true; break; }
+      if (c != '0') {
+        significant = true;
+        break;
+      }
       ++leadingZeros;
     }
     if (!significant) {
       for (char c : scan.fracDigits) {
-        if (c != '0') { significant = true; break; }
+        if (c != '0') {
+          significant = true;
+          break;
+        }
         ++leadingZeros;
       }
     }
@@ -146,7 +156,9 @@ std::int64_t AtofTenths(std::string_view text) {
   return scan.negative ? -tenths : tenths;
 }
 
-std::string FormatWhole(std::int64_t value) { return std::to_string(value); }
+std::string FormatWhole(std::int64_t value) {
+  return std::to_string(value);
+}
 
 std::string FormatTenths(std::int64_t tenths) {
   const bool negative = tenths < 0;

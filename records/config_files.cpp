@@ -40,8 +40,7 @@ bool SaveDockingCfg(const fs::path& usbRoot, const DockingPageValues& page,
   return usbdisk::WriteFileAtomically(DrivePath(usbRoot, usbdisk::kDockingCfgPath), record.bytes);
 }
 
-bool LoadSingleGasCfg(const fs::path& usbRoot, SingleGasOptionRecord& record,
-                      IMessageSink& sink) {
+bool LoadSingleGasCfg(const fs::path& usbRoot, SingleGasOptionRecord& record, IMessageSink& sink) {
   if (!LoadWithFallback(usbRoot, usbdisk::kSingleGasCfgPath, usbdisk::kSingleGasOldCfgPath,
                         record.bytes)) {
     sink.ShowMessage(kSingleGasCfgOpenError);
@@ -55,8 +54,7 @@ bool SaveSingleGasCfg(const fs::path& usbRoot, const SingleGasPageValues& page,
   record = SingleGasOptionRecord{};
   SingleGasOptionsFromPage(page, record);
   usbdisk::EnsureDirectories(usbRoot, usbdisk::kSingleGasCfgPath);
-  return usbdisk::WriteFileAtomically(DrivePath(usbRoot, usbdisk::kSingleGasCfgPath),
-                                      record.bytes);
+  return usbdisk::WriteFileAtomically(DrivePath(usbRoot, usbdisk::kSingleGasCfgPath), record.bytes);
 }
 
 bool LoadMultiGasCfg(const fs::path& usbRoot, MultiGasOptionRecord& record, IMessageSink& sink) {
@@ -72,8 +70,7 @@ bool SaveMultiGasCfg(const fs::path& usbRoot, const MultiGasPageValues& page,
                      MultiGasOptionRecord& record) {
   MultiGasOptionsFromPage(page, record);
   usbdisk::EnsureDirectories(usbRoot, usbdisk::kMultiGasCfgPath);
-  return usbdisk::WriteFileAtomically(DrivePath(usbRoot, usbdisk::kMultiGasCfgPath),
-                                      record.bytes);
+  return usbdisk::WriteFileAtomically(DrivePath(usbRoot, usbdisk::kMultiGasCfgPath), record.bytes);
 }
 
 bool ReadDockingFromDrive(const fs::path& usbRoot, DockingInfoRecord& record,

@@ -32,7 +32,9 @@ std::size_t SwitchOffset(DockingSwitch which) {
   return off::kSwitches + 4 * static_cast<std::size_t>(which);
 }
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
   constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -92,11 +94,15 @@ bool IsPickerDate(const PageDate& date) {
   return !DateBefore(date, kPickerMinDate) && !DateBefore(kPickerMaxDate, date);
 }
 
-std::uint32_t DockingInfoRecord::Length() const { return le::LoadU32(this->bytes, off::kLength); }
+std::uint32_t DockingInfoRecord::Length() const {
+  return le::LoadU32(this->bytes, off::kLength);
+}
 std::string DockingInfoRecord::SerialNumber() const {
   return le::LoadText(this->bytes, off::kSerialNumber, kTextWidth);
 }
-std::uint16_t DockingInfoRecord::Version() const { return le::LoadU16(this->bytes, off::kVersion); }
+std::uint16_t DockingInfoRecord::Version() const {
+  return le::LoadU16(this->bytes, off::kVersion);
+}
 std::uint16_t DockingInfoRecord::BumpResultDecision() const {
   return le::LoadU16(this->bytes, off::kBumpResultDecision);
 }
@@ -112,8 +118,12 @@ std::uint16_t DockingInfoRecord::MaximumBumpTime() const {
 std::uint16_t DockingInfoRecord::GasExpirationYear() const {
   return le::LoadU16(this->bytes, off::kGasYear);
 }
-std::uint8_t DockingInfoRecord::GasExpirationMonth() const { return this->bytes[off::kGasMonth]; }
-std::uint8_t DockingInfoRecord::GasExpirationDay() const { return this->bytes[off::kGasDay]; }
+std::uint8_t DockingInfoRecord::GasExpirationMonth() const {
+  return this->bytes[off::kGasMonth];
+}
+std::uint8_t DockingInfoRecord::GasExpirationDay() const {
+  return this->bytes[off::kGasDay];
+}
 std::int32_t DockingInfoRecord::GasBottleLot() const {
   return static_cast<std::int32_t>(le::LoadU32(this->bytes, off::kGasBottleLot));
 }
@@ -121,11 +131,15 @@ std::uint32_t DockingInfoRecord::Switch(DockingSwitch which) const {
   return le::LoadU32(this->bytes, SwitchOffset(which));
 }
 
-void DockingInfoRecord::SetLength(std::uint32_t v) { le::StoreU32(this->bytes, off::kLength, v); }
+void DockingInfoRecord::SetLength(std::uint32_t v) {
+  le::StoreU32(this->bytes, off::kLength, v);
+}
 void DockingInfoRecord::SetSerialNumber(std::string_view text) {
   le::StoreText(this->bytes, off::kSerialNumber, kTextWidth, text);
 }
-void DockingInfoRecord::SetVersion(std::uint16_t v) { le::StoreU16(this->bytes, off::kVersion, v); }
+void DockingInfoRecord::SetVersion(std::uint16_t v) {
+  le::StoreU16(this->bytes, off::kVersion, v);
+}
 void DockingInfoRecord::SetBumpResultDecision(std::uint16_t v) {
   le::StoreU16(this->bytes, off::kBumpResultDecision, v);
 }
@@ -187,8 +201,8 @@ std::optional<std::string> CheckDockingPage(const DockingPageValues& page) {
   if (auto r = check::Text(kCaptionSerialNumber, page.serialNumber, kTextFieldMax, true)) return r;
   if (auto r = check::WholeRange(kCaptionVersion, page.version, 0, 65535, true)) return r;
   if (auto r = check::Text(kCaptionLocation, page.location, kTextFieldMax, true)) return r;
-  if (auto r = check::WholeRange(kCaptionAutoPowerOffTime, page.autoPowerOffTime,
-                                 kAutoPowerOffMin, kAutoPowerOffMax)) {
+  if (auto r = check::WholeRange(kCaptionAutoPowerOffTime, page.autoPowerOffTime, kAutoPowerOffMin,
+                                 kAutoPowerOffMax)) {
     return r;
   }
   if (auto r = check::WholeRange(kCaptionMaximumBumpTime, page.maximumBumpTime, kMaxBumpTimeMin,
@@ -200,8 +214,8 @@ std::optional<std::string> CheckDockingPage(const DockingPageValues& page) {
                           FormatDate(kPickerMinDate), FormatDate(kPickerMaxDate));
   }
   if (auto r = check::Text(kCaptionGasBottleLot, page.gasBottleLot, kTextFieldMax, false)) return r;
-  if (auto r = check::WholeRange(kCaptionGasBottleLot, page.gasBottleLot, INT32_MIN, INT32_MAX,
-                                 true)) {
+  if (auto r =
+          check::WholeRange(kCaptionGasBottleLot, page.gasBottleLot, INT32_MIN, INT32_MAX, true)) {
     return r;
   }
   return check::ListIndex(kCaptionBumpResultDecision, page.bumpResultDecision,

@@ -7,7 +7,9 @@
 namespace ql::records::check {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 bool IsWholeText(std::string_view text, bool allowMinus) {
   if (allowMinus && !text.empty() && text.front() == '-') text.remove_prefix(1);
@@ -84,8 +86,8 @@ Refusal NumericText(std::string_view label, const pages::NumericField& field,
   return std::nullopt;
 }
 
-Refusal WholeRange(std::string_view label, std::string_view text, std::int64_t lo,
-                   std::int64_t hi, bool allowEmpty) {
+Refusal WholeRange(std::string_view label, std::string_view text, std::int64_t lo, std::int64_t hi,
+                   bool allowEmpty) {
   if (allowEmpty && text.empty()) return std::nullopt;
   if (!IsWholeText(text, lo < 0)) return NotANumber(label, text);
   const std::int64_t v = ParseWhole(text);

@@ -25,8 +25,8 @@ Refusal NumericText(std::string_view label, const pages::NumericField& field,
                     std::string_view text);
 
 // A whole number between lo and hi. `allowEmpty`: an empty text (encoded as 0) passes.
-Refusal WholeRange(std::string_view label, std::string_view text, std::int64_t lo,
-                   std::int64_t hi, bool allowEmpty = false);
+Refusal WholeRange(std::string_view label, std::string_view text, std::int64_t lo, std::int64_t hi,
+                   bool allowEmpty = false);
 
 // The self-test interval: "n/a", 0, or 8 to 20.
 Refusal SelfTestText(std::string_view label, std::string_view text);

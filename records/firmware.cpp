@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <system_error>
 
 #include "usbdisk/file_io.h"
 #include "usbdisk/md5.h"
@@ -20,12 +21,12 @@ struct FamilyInfo {
 };
 
 const FamilyInfo& Info(FirmwareFamily family) {
-  static constexpr FamilyInfo kDocking{"DOCK", 4, "Docking F/W Version : ",
-                                       "This is not the correct Firmware File"};
-  static constexpr FamilyInfo kSingleGas{"YBR", 6, "TKL Version F/W : ",
-                                         "This is not the correct Firmware File"};
-  static constexpr FamilyInfo kMultiGas{"HWR", 6, "RVX F/W Version : ",
-                                        "This is not the correct Firmware File."};
+  static constexpr FamilyInfo kDocking{
+      "DOCK", 4, "Docking F/W Version : ", "This is not the correct Firmware File"};
+  static constexpr FamilyInfo kSingleGas{
+      "YBR", 6, "TKL Version F/W : ", "This is not the correct Firmware File"};
+  static constexpr FamilyInfo kMultiGas{
+      "HWR", 6, "RVX F/W Version : ", "This is not the correct Firmware File."};
   switch (family) {
     case FirmwareFamily::Docking:
       return kDocking;
@@ -48,9 +49,13 @@ std::string VersionLabel(const FamilyInfo& info, const FirmwareTag& tag) {
 
 }  // namespace
 
-std::string_view FirmwareMagic(FirmwareFamily family) { return Info(family).magic; }
+std::string_view FirmwareMagic(FirmwareFamily family) {
+  return Info(family).magic;
+}
 
-std::string_view FirmwareFailureLabel(FirmwareFamily family) { return Info(family).failureLabel; }
+std::string_view FirmwareFailureLabel(FirmwareFamily family) {
+  return Info(family).failureLabel;
+}
 
 std::uint8_t FirmwareBlockCount(std::uint64_t length) {
   return static_cast<std::uint8_t>(length / 1024 + 3);
@@ -65,18 +70,17 @@ FirmwareCheck CheckFirmwareContainer(FirmwareFamily family, std::span<const std:
   for (std::size_t i = 0; i < kFirmwareTagSize; ++i) {
     tag[i] = static_cast<std::uint8_t>(file[kFirmwareTagOffset + i] - kTagShift);
   }
-  const bool magicMatches = std::equal(info.magic.begin(), info.magic.end(), tag.begin(),
-                                       [](char m, std::uint8_t t) {
-                                         return static_cast<std::uint8_t>(m) == t;
-                                       });
+  const bool magicMatches =
+      std::equal(info.magic.begin(), info.magic.end(), tag.begin(),
+                 [](char m, std::uint8_t t) { return static_cast<std::uint8_t>(m) == t; });
 
   // The bare image is the file without the tag and digest: hash its three pieces.
   usbdisk::Md5Context ctx;
   usbdisk::Md5Init(ctx);
   usbdisk::Md5Update(ctx, file.subspan(0, kFirmwareTagOffset));
-  usbdisk::Md5Update(ctx, file.subspan(kFirmwareTagOffset + kFirmwareTagSize,
-                                       kFirmwareDigestOffset - kFirmwareTagOffset -
-                                           kFirmwareTagSize));
+  usbdisk::Md5Update(ctx,
+                     file.subspan(kFirmwareTagOffset + kFirmwareTagSize,
+                                  kFirmwareDigestOffset - kFirmwareTagOffset - kFirmwareTagSize));
   usbdisk::Md5Update(ctx, file.subspan(kFirmwareDigestOffset + kFirmwareDigestSize));
   const usbdisk::Md5Digest digest = usbdisk::Md5Final(ctx);
   const bool digestMatches =
@@ -89,8 +93,12 @@ FirmwareCheck CheckFirmwareContainer(FirmwareFamily family, std::span<const std:
 
 FirmwareCheck VerifyFirmwareFile(FirmwareFamily family, const std::filesystem::path& path,
                                  FirmwareImage& image) {
+  const std::string failure(FirmwareFailureLabel(family));
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (!ec && size > kMaxFirmwareFileSize) return {FirmwareStatus::TooLarge, failure};
   auto content = usbdisk::ReadWholeFile(path, kMaxFirmwareFileSize);
-  if (!content) return {FirmwareStatus::Unreadable, std::string(FirmwareFailureLabel(family))};
+  if (!content) return {FirmwareStatus::Unreadable, failure};
   image.length = content->size();
   image.blockCount = FirmwareBlockCount(image.length);
   image.content = std::move(*content);
@@ -138,8 +146,8 @@ bool PackFirmwareFile(const std::filesystem::path& barePath, std::string_view ve
   if (!bare) return false;
   // The page's tool formats "DOCK%s" and keeps the first 9 bytes; a longer text is cut.
   const std::string_view magic = FirmwareMagic(FirmwareFamily::Docking);
-  const auto tag = MakeFirmwareTag(
-      FirmwareFamily::Docking, versionText.substr(0, kFirmwareTagSize - magic.size()));
+  const auto tag = MakeFirmwareTag(FirmwareFamily::Docking,
+                                   versionText.substr(0, kFirmwareTagSize - magic.size()));
   const auto file = PackFirmwareImage(*bare, *tag);
   if (!file) return false;
   return usbdisk::WriteFileAtomically(outPath, *file);

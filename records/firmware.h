@@ -52,7 +52,8 @@ enum class FirmwareStatus {
   WrongTag,     // the family's magic does not match (the digest may or may not)
   WrongDigest,  // magic matches, digest does not: the label still shows the version
   TooShort,     // fewer than 216 bytes: cannot hold a container
-  Unreadable,   // missing, not a regular file, unreadable or over kMaxFirmwareFileSize
+  TooLarge,     // over kMaxFirmwareFileSize: not read at all
+  Unreadable,   // missing, not a regular file, or unreadable
 };
 
 struct FirmwareCheck {
@@ -75,8 +76,9 @@ std::uint8_t FirmwareBlockCount(std::uint64_t length);
 FirmwareCheck CheckFirmwareContainer(FirmwareFamily family, std::span<const std::uint8_t> file);
 
 // Reads the file at `path` and checks it. Replaces `image` content, length and block
-// count with the file's whenever the file could be read, also when it is refused; an
-// unreadable file leaves `image` as it was. The file name is left to the caller.
+// count with the file's whenever the file was read, also when it is refused; a file that
+// is unreadable or too large to be firmware leaves `image` as it was. The file name is
+// left to the caller.
 FirmwareCheck VerifyFirmwareFile(FirmwareFamily family, const std::filesystem::path& path,
                                  FirmwareImage& image);
 

@@ -21,13 +21,20 @@ constexpr std::size_t kLelFullScaleOffset = 88;
 
 constexpr std::size_t ArrayOffset(MultiGasArray array) {
   switch (array) {
-    case MultiGasArray::CalibrationInterval: return 24;
-    case MultiGasArray::BumpInterval: return 32;
-    case MultiGasArray::LowAlarm: return 40;
-    case MultiGasArray::HighAlarm: return 48;
-    case MultiGasArray::TwaAlarm: return 56;
-    case MultiGasArray::StelAlarm: return 64;
-    case MultiGasArray::Concentration: return 90;
+    case MultiGasArray::CalibrationInterval:
+      return 24;
+    case MultiGasArray::BumpInterval:
+      return 32;
+    case MultiGasArray::LowAlarm:
+      return 40;
+    case MultiGasArray::HighAlarm:
+      return 48;
+    case MultiGasArray::TwaAlarm:
+      return 56;
+    case MultiGasArray::StelAlarm:
+      return 64;
+    case MultiGasArray::Concentration:
+      return 90;
   }
   return 90;
 }
@@ -49,14 +56,12 @@ constexpr std::array<GasRowBinding<kMultiGasCount>, 4> kGasRows = {{
     {MultiGasFlag::BumpInterval, MultiGasArray::BumpInterval, &Page::bumpInterval,
      pages::kCaptionBumpInterval},
     {MultiGasFlag::LowAlarm, MultiGasArray::LowAlarm, &Page::lowAlarm, pages::kCaptionLowAlarm},
-    {MultiGasFlag::HighAlarm, MultiGasArray::HighAlarm, &Page::highAlarm,
-     pages::kCaptionHighAlarm},
+    {MultiGasFlag::HighAlarm, MultiGasArray::HighAlarm, &Page::highAlarm, pages::kCaptionHighAlarm},
 }};
 
 constexpr std::array<GasRowBinding<kExposureGasCount>, 2> kExposureRows = {{
     {MultiGasFlag::TwaAlarm, MultiGasArray::TwaAlarm, &Page::twaAlarm, pages::kCaptionTwaAlarm},
-    {MultiGasFlag::StelAlarm, MultiGasArray::StelAlarm, &Page::stelAlarm,
-     pages::kCaptionStelAlarm},
+    {MultiGasFlag::StelAlarm, MultiGasArray::StelAlarm, &Page::stelAlarm, pages::kCaptionStelAlarm},
 }};
 
 const pages::NumericField& GasRowField(MultiGasArray array, std::size_t gas) {
@@ -198,7 +203,9 @@ constexpr std::array<std::string_view, kMultiGasFlagCount> kFlagCaptions = {
 
 }  // namespace
 
-std::uint32_t MultiGasOptionRecord::Length() const { return le::LoadU32(bytes, kLengthOffset); }
+std::uint32_t MultiGasOptionRecord::Length() const {
+  return le::LoadU32(bytes, kLengthOffset);
+}
 std::uint8_t MultiGasOptionRecord::Flag(MultiGasFlag flag) const {
   return bytes[kFlagOffset + static_cast<std::size_t>(flag)];
 }
@@ -208,15 +215,25 @@ std::uint16_t MultiGasOptionRecord::Value(MultiGasArray array, std::size_t gas) 
 std::string MultiGasOptionRecord::UserId() const {
   return le::LoadText(bytes, kUserIdOffset, kUserIdWidth);
 }
-std::uint8_t MultiGasOptionRecord::Language() const { return bytes[kLanguageOffset]; }
-std::uint8_t MultiGasOptionRecord::TwaMethod() const { return bytes[kTwaMethodOffset]; }
-std::uint8_t MultiGasOptionRecord::TwaInterval() const { return bytes[kTwaIntervalOffset]; }
-std::uint8_t MultiGasOptionRecord::StelInterval() const { return bytes[kStelIntervalOffset]; }
+std::uint8_t MultiGasOptionRecord::Language() const {
+  return bytes[kLanguageOffset];
+}
+std::uint8_t MultiGasOptionRecord::TwaMethod() const {
+  return bytes[kTwaMethodOffset];
+}
+std::uint8_t MultiGasOptionRecord::TwaInterval() const {
+  return bytes[kTwaIntervalOffset];
+}
+std::uint8_t MultiGasOptionRecord::StelInterval() const {
+  return bytes[kStelIntervalOffset];
+}
 std::uint16_t MultiGasOptionRecord::LelFullScale() const {
   return le::LoadU16(bytes, kLelFullScaleOffset);
 }
 
-void MultiGasOptionRecord::SetLength(std::uint32_t v) { le::StoreU32(bytes, kLengthOffset, v); }
+void MultiGasOptionRecord::SetLength(std::uint32_t v) {
+  le::StoreU32(bytes, kLengthOffset, v);
+}
 void MultiGasOptionRecord::SetFlag(MultiGasFlag flag, std::uint8_t v) {
   bytes[kFlagOffset + static_cast<std::size_t>(flag)] = v;
 }
@@ -226,9 +243,15 @@ void MultiGasOptionRecord::SetValue(MultiGasArray array, std::size_t gas, std::u
 void MultiGasOptionRecord::SetUserId(std::string_view text) {
   le::StoreText(bytes, kUserIdOffset, kUserIdWidth, text);
 }
-void MultiGasOptionRecord::SetLanguage(std::uint8_t v) { bytes[kLanguageOffset] = v; }
-void MultiGasOptionRecord::SetTwaMethod(std::uint8_t v) { bytes[kTwaMethodOffset] = v; }
-void MultiGasOptionRecord::SetTwaInterval(std::uint8_t hours) { bytes[kTwaIntervalOffset] = hours; }
+void MultiGasOptionRecord::SetLanguage(std::uint8_t v) {
+  bytes[kLanguageOffset] = v;
+}
+void MultiGasOptionRecord::SetTwaMethod(std::uint8_t v) {
+  bytes[kTwaMethodOffset] = v;
+}
+void MultiGasOptionRecord::SetTwaInterval(std::uint8_t hours) {
+  bytes[kTwaIntervalOffset] = hours;
+}
 void MultiGasOptionRecord::SetStelInterval(std::uint8_t minutes) {
   bytes[kStelIntervalOffset] = minutes;
 }
@@ -323,8 +346,8 @@ std::optional<std::string> CheckMultiGasPage(const MultiGasPageValues& page) {
     }
   }
   if (page.twaMethod.checked) {
-    if (auto r = check::ListIndex(kCaptionTwaMethod, page.twaMethod.index,
-                                  kTwaMethodItems.size())) {
+    if (auto r =
+            check::ListIndex(kCaptionTwaMethod, page.twaMethod.index, kTwaMethodItems.size())) {
       return r;
     }
   }

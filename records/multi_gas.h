@@ -65,8 +65,8 @@ struct MultiGasOptionRecord {
   std::string UserId() const;  // up to the first NUL, at most 12 characters
   std::uint8_t Language() const;
   std::uint8_t TwaMethod() const;
-  std::uint8_t TwaInterval() const;   // hours
-  std::uint8_t StelInterval() const;  // minutes
+  std::uint8_t TwaInterval() const;    // hours
+  std::uint8_t StelInterval() const;   // minutes
   std::uint16_t LelFullScale() const;  // tenths of a percent CH4
 
   void SetLength(std::uint32_t v);
@@ -89,12 +89,12 @@ struct MultiGasPageValues {
   GasTextRow<kMultiGasCount> highAlarm;                   // 1127
   GasTextRow<kExposureGasCount> twaAlarm;                 // 1184
   GasTextRow<kExposureGasCount> stelAlarm;                // 1185
-  TextOption userId;        // 1162 / 1161
-  ListOption language;      // 1163 / 1164: 0 "English" ... 5 "Portuguese"; never shown
-  ListOption twaMethod;     // 1165 / 1177: 0 "ACGIH", 1 "OSHA"
-  TextOption twaInterval;   // 1171 / 1179, hours
-  TextOption stelInterval;  // 1166 / 1180, minutes
-  TextOption lelFullScale;  // 1172 / 1182, %CH4
+  TextOption userId;                                      // 1162 / 1161
+  ListOption language;                   // 1163 / 1164: 0 "English" ... 5 "Portuguese"; never shown
+  ListOption twaMethod;                  // 1165 / 1177: 0 "ACGIH", 1 "OSHA"
+  TextOption twaInterval;                // 1171 / 1179, hours
+  TextOption stelInterval;               // 1166 / 1180, minutes
+  TextOption lelFullScale;               // 1172 / 1182, %CH4
   bool safeDisplay = false;              // 1167
   bool dockLock = false;                 // 1174
   bool maintenanceNotification = false;  // 1168

@@ -21,11 +21,17 @@ constexpr std::size_t kUserIdInBlock = 8;
 constexpr std::size_t kSettingsInBlock = 20;
 constexpr std::size_t kTextWidth = 12;
 
-constexpr std::size_t Block(std::size_t gas) { return kBlockOffset + kBlockSize * gas; }
-constexpr std::size_t Row(SingleGasRow row) { return static_cast<std::size_t>(row); }
+constexpr std::size_t Block(std::size_t gas) {
+  return kBlockOffset + kBlockSize * gas;
+}
+constexpr std::size_t Row(SingleGasRow row) {
+  return static_cast<std::size_t>(row);
+}
 
 // CO is stored in whole ppm; H2S and O2 in tenths.
-constexpr bool InTenths(std::size_t gas) { return gas != kCO; }
+constexpr bool InTenths(std::size_t gas) {
+  return gas != kCO;
+}
 
 // The CO concentration as a whole number. A value that no int can hold (or NaN) gives
 // the most negative int, as the conversion did on the original platform; the CO field's
@@ -146,7 +152,9 @@ void Decode(const SingleGasOptionRecord& record, SingleGasPageValues& page, bool
 
 }  // namespace
 
-std::uint32_t SingleGasOptionRecord::Length() const { return le::LoadU32(bytes, kLengthOffset); }
+std::uint32_t SingleGasOptionRecord::Length() const {
+  return le::LoadU32(bytes, kLengthOffset);
+}
 std::uint8_t SingleGasOptionRecord::RowFlag(SingleGasRow row) const {
   return bytes[kHeadOffset + Row(row)];
 }
@@ -160,7 +168,9 @@ std::uint16_t SingleGasOptionRecord::Setting(std::size_t gas, SingleGasRow row) 
   return le::LoadU16(bytes, Block(gas) + kSettingsInBlock + 2 * (Row(row) - 1));
 }
 
-void SingleGasOptionRecord::SetLength(std::uint32_t v) { le::StoreU32(bytes, kLengthOffset, v); }
+void SingleGasOptionRecord::SetLength(std::uint32_t v) {
+  le::StoreU32(bytes, kLengthOffset, v);
+}
 void SingleGasOptionRecord::SetRowFlag(SingleGasRow row, std::uint8_t v) {
   bytes[kHeadOffset + Row(row)] = v;
 }
@@ -268,9 +278,9 @@ std::optional<std::string> CheckSingleGasPage(const SingleGasPageValues& page) {
 
 std::optional<std::string> CheckSingleGasRecord(const SingleGasOptionRecord& record) {
   constexpr std::array<std::string_view, kSingleGasRowCount> kRowCaptions = {
-      pages::kCaptionUserId,    pages::kCaptionCalibrationInterval,
+      pages::kCaptionUserId,       pages::kCaptionCalibrationInterval,
       pages::kCaptionBumpInterval, pages::kCaptionSelfTestInterval,
-      pages::kCaptionLowAlarm,  pages::kCaptionHighAlarm,
+      pages::kCaptionLowAlarm,     pages::kCaptionHighAlarm,
       pages::kCaptionDisplay};
   for (std::size_t r = 0; r < kSingleGasRowCount; ++r) {
     if (auto refusal = check::Flag(kRowCaptions[r], record.RowFlag(static_cast<SingleGasRow>(r)))) {

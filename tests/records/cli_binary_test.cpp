@@ -1,8 +1,7 @@
 // Runs the built quaylink-cli binary: exit codes, stdout and stderr as a script sees them.
 
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <random>
@@ -61,11 +60,12 @@ class CliRoundTrip : public CliBinary, public ::testing::WithParamInterface<Fami
 TEST_P(CliRoundTrip, PackThenVerifyThenAFlippedImageByte) {
   WriteBare(10000);
   const CliRun pack = Cli(std::string("firmware pack --family ") + GetParam().family + " --tag " +
-                       GetParam().tag + " " + P("bare.bin") + " " + P("fw.bin"));
+                          GetParam().tag + " " + P("bare.bin") + " " + P("fw.bin"));
   ASSERT_EQ(pack.code, 0) << pack.err;
   EXPECT_TRUE(pack.out.empty());
 
-  const CliRun verify = Cli(std::string("firmware verify --family ") + GetParam().family + " " + P("fw.bin"));
+  const CliRun verify =
+      Cli(std::string("firmware verify --family ") + GetParam().family + " " + P("fw.bin"));
   EXPECT_EQ(verify.code, 0) << verify.err;
   EXPECT_EQ(verify.out, std::string(GetParam().label) + "\n");
 
@@ -73,7 +73,8 @@ TEST_P(CliRoundTrip, PackThenVerifyThenAFlippedImageByte) {
   ASSERT_EQ(file.size(), 10025u);
   file[5000] ^= 0x10;  // inside the image part
   WriteBytes(dir_.path() / "fw.bin", file);
-  const CliRun flipped = Cli(std::string("firmware verify --family ") + GetParam().family + " " + P("fw.bin"));
+  const CliRun flipped =
+      Cli(std::string("firmware verify --family ") + GetParam().family + " " + P("fw.bin"));
   EXPECT_EQ(flipped.code, 1);
   EXPECT_EQ(flipped.out, std::string(GetParam().label) + "\n");
   EXPECT_NE(flipped.err.find("digest"), std::string::npos);
@@ -108,10 +109,10 @@ TEST_F(CliBinary, GlobalOptionsAndDispatch) {
 
   WriteBare(3000);
   // The port is a global option for the connection commands; the firmware group ignores it.
-  EXPECT_EQ(Cli("--port /dev/null firmware pack --family rvx --tag 1 " + P("bare.bin") + " " +
-                P("x.bin"))
-                .code,
-            0);
+  EXPECT_EQ(
+      Cli("--port /dev/null firmware pack --family rvx --tag 1 " + P("bare.bin") + " " + P("x.bin"))
+          .code,
+      0);
 }
 
 }  // namespace

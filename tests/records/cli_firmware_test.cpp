@@ -56,7 +56,8 @@ TEST_F(FirmwareCommands, PackThenVerifyForEveryFamily) {
                               FamilyCase{"rvx", "abc207", "RVX F/W Version : 207"}}) {
     SCOPED_TRACE(c.family);
     const std::string out = PathOf("out.bin");
-    const Result pack = RunGroup({"pack", "--family", c.family, "--tag", c.tag, PathOf("bare.bin"), out});
+    const Result pack =
+        RunGroup({"pack", "--family", c.family, "--tag", c.tag, PathOf("bare.bin"), out});
     ASSERT_EQ(pack.code, ExitCode::Ok) << pack.err;
     const Result verify = RunGroup({"verify", "--family", c.family, out});
     EXPECT_EQ(verify.code, ExitCode::Ok) << verify.err;
@@ -66,8 +67,10 @@ TEST_F(FirmwareCommands, PackThenVerifyForEveryFamily) {
 
 TEST_F(FirmwareCommands, VerifyRefusesOtherFamiliesAndShortFiles) {
   test::WriteBytes(dir_.path() / "bare.bin", Bare(3000));
-  ASSERT_EQ(RunGroup({"pack", "--family", "docking", "--tag", "1", PathOf("bare.bin"), PathOf("dk.bin")}).code,
-            ExitCode::Ok);
+  ASSERT_EQ(
+      RunGroup({"pack", "--family", "docking", "--tag", "1", PathOf("bare.bin"), PathOf("dk.bin")})
+          .code,
+      ExitCode::Ok);
   const Result wrongFamily = RunGroup({"verify", "--family", "rvx", PathOf("dk.bin")});
   EXPECT_EQ(wrongFamily.code, ExitCode::Refused);
   EXPECT_EQ(wrongFamily.out, "This is not the correct Firmware File.\n");
@@ -82,8 +85,8 @@ TEST_F(FirmwareCommands, VerifyRefusesOtherFamiliesAndShortFiles) {
 TEST_F(FirmwareCommands, PackRefusesWhatCannotBecomeAContainer) {
   test::WriteBytes(dir_.path() / "bare.bin", Bare(3000));
   test::WriteBytes(dir_.path() / "tiny.bin", Bare(190));
-  const Result longTag =
-      RunGroup({"pack", "--family", "tkl", "--tag", "1234567", PathOf("bare.bin"), PathOf("o.bin")});
+  const Result longTag = RunGroup(
+      {"pack", "--family", "tkl", "--tag", "1234567", PathOf("bare.bin"), PathOf("o.bin")});
   EXPECT_EQ(longTag.code, ExitCode::Refused);
   EXPECT_NE(longTag.err.find("longer than 6"), std::string::npos);
   const Result tiny =
@@ -97,11 +100,11 @@ TEST_F(FirmwareCommands, UsageAndFileErrorsExitTwo) {
   const std::vector<std::vector<std::string>> lines = {
       {},
       {"flash"},
-      {"verify", PathOf("bare.bin")},                                  // no family
-      {"verify", "--family", "hwr", PathOf("bare.bin")},               // unknown family
-      {"verify", "--family", "rvx"},                                   // no file
+      {"verify", PathOf("bare.bin")},                     // no family
+      {"verify", "--family", "hwr", PathOf("bare.bin")},  // unknown family
+      {"verify", "--family", "rvx"},                      // no file
       {"verify", "--family", "rvx", PathOf("bare.bin"), "extra"},
-      {"verify", "--family", "rvx", PathOf("missing.bin")},            // unreadable
+      {"verify", "--family", "rvx", PathOf("missing.bin")},              // unreadable
       {"pack", "--family", "rvx", PathOf("bare.bin"), PathOf("o.bin")},  // no tag
       {"pack", "--family", "rvx", "--tag"},
       {"pack", "--family", "rvx", "--tag", "1", PathOf("missing.bin"), PathOf("o.bin")},

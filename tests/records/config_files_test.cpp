@@ -60,6 +60,24 @@ TEST_F(ConfigFiles, ShortDockingFileLoadsAndTheRestStaysZero) {
   EXPECT_EQ(page.serialNumber, "AB12");
 }
 
+TEST_F(ConfigFiles, LengthFieldAndLongerFilesAreNotChecked) {
+  DockingPageValues page;
+  LoadDockingDefaults(page);
+  page.maximumBumpTime = "90";
+  DockingInfoRecord record;
+  DockingInfoFromPage(page, record);
+  std::vector<std::uint8_t> file(record.bytes.begin(), record.bytes.end());
+  file[0] = 0xE7;  // length 999
+  file[1] = 0x03;
+  file.resize(80, 0xFF);  // trailing bytes beyond the record are not read
+  test::WriteBytes(Drive("Config/Docking/Docking.cfg"), file);
+  DockingInfoRecord buffer;
+  DockingPageValues shown;
+  ASSERT_TRUE(ReadDockingFromDrive(drive_.path(), buffer, shown, sink_));
+  EXPECT_EQ(buffer.Length(), 999u);
+  EXPECT_EQ(shown.maximumBumpTime, "90");
+}
+
 TEST_F(ConfigFiles, LoadLeavesTheBufferBeyondAShortFileAsItWas) {
   test::WriteBytes(Drive("Config/RVX/RVX.cfg"), {1, 2, 3});
   MultiGasOptionRecord record;

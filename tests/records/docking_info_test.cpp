@@ -180,32 +180,32 @@ TEST_P(DockingRoundTrip, SameBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, DockingRoundTrip,
-    ::testing::Values(
-        RoundTripCase{"Typical", [](DockingPageValues&) {}},
-        RoundTripCase{"TwelveCharacterTexts",
-                      [](DockingPageValues& p) {
-                        p.serialNumber = "ABCDEFGHIJKL";
-                        p.location = "MNOPQRSTUVWX";
-                      }},
-        RoundTripCase{"VersionAndLotExtremes",
-                      [](DockingPageValues& p) {
-                        p.version = "65535";
-                        p.gasBottleLot = "-1";
-                      }},
-        RoundTripCase{"LotLimits", [](DockingPageValues& p) { p.gasBottleLot = "2147483647"; }},
-        RoundTripCase{"EmptyTextsAndAllSwitches",
-                      [](DockingPageValues& p) {
-                        p.serialNumber.clear();
-                        p.location.clear();
-                        p.version.clear();
-                        p.switches = {true, true, true, true, true};
-                      }},
-        RoundTripCase{"TimeLimits",
-                      [](DockingPageValues& p) {
-                        p.autoPowerOffTime = "3600";
-                        p.maximumBumpTime = "20";
-                        p.gasExpirationDate = {9999, 12, 31};
-                      }}),
+    ::testing::Values(RoundTripCase{"Typical", [](DockingPageValues&) {}},
+                      RoundTripCase{"TwelveCharacterTexts",
+                                    [](DockingPageValues& p) {
+                                      p.serialNumber = "ABCDEFGHIJKL";
+                                      p.location = "MNOPQRSTUVWX";
+                                    }},
+                      RoundTripCase{"VersionAndLotExtremes",
+                                    [](DockingPageValues& p) {
+                                      p.version = "65535";
+                                      p.gasBottleLot = "-1";
+                                    }},
+                      RoundTripCase{"LotLimits",
+                                    [](DockingPageValues& p) { p.gasBottleLot = "2147483647"; }},
+                      RoundTripCase{"EmptyTextsAndAllSwitches",
+                                    [](DockingPageValues& p) {
+                                      p.serialNumber.clear();
+                                      p.location.clear();
+                                      p.version.clear();
+                                      p.switches = {true, true, true, true, true};
+                                    }},
+                      RoundTripCase{"TimeLimits",
+                                    [](DockingPageValues& p) {
+                                      p.autoPowerOffTime = "3600";
+                                      p.maximumBumpTime = "20";
+                                      p.gasExpirationDate = {9999, 12, 31};
+                                    }}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -35,7 +35,8 @@ TEST_P(EnsureDirectoriesTest, CreatesTheFoldersUpToTheFile) {
 INSTANTIATE_TEST_SUITE_P(
     Layout, EnsureDirectoriesTest,
     ::testing::Values(
-        EnsureCase{"FilePath", "Config/RVX/RVX.cfg", {"Config", "Config/RVX"}, {"Config/RVX/RVX.cfg"}},
+        EnsureCase{
+            "FilePath", "Config/RVX/RVX.cfg", {"Config", "Config/RVX"}, {"Config/RVX/RVX.cfg"}},
         EnsureCase{"FolderPath", "Config/RVX/", {"Config", "Config/RVX"}, {}},
         EnsureCase{"Backslashes", "Firmware\\Docking\\", {"Firmware", "Firmware/Docking"}, {}},
         EnsureCase{"NoTrailingSeparator", "Config/TKL", {"Config"}, {"Config/TKL"}},
@@ -62,7 +63,8 @@ TEST(EnsureDirectories, ExistingLevelsAndBlockedLevelsArePassedOverQuietly) {
 }
 
 TEST(DrivePath, AppendsTheLayoutPathToTheRoot) {
-  EXPECT_EQ(DrivePath("/media/usb0", kSingleGasCfgPath), fs::path("/media/usb0/Config/TKL/TKL.cfg"));
+  EXPECT_EQ(DrivePath("/media/usb0", kSingleGasCfgPath),
+            fs::path("/media/usb0/Config/TKL/TKL.cfg"));
   EXPECT_EQ(DrivePath("/media/usb0/", kMultiGasOldCfgPath),
             fs::path("/media/usb0/Config/HWR/HWR.cfg"));
 }

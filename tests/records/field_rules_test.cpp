@@ -15,7 +15,9 @@ struct TextCase {
   const char* after;
 };
 
-std::string CaseName(const ::testing::TestParamInfo<TextCase>& info) { return info.param.name; }
+std::string CaseName(const ::testing::TestParamInfo<TextCase>& info) {
+  return info.param.name;
+}
 
 // --- ValidateNumericText, kinds W and T ---------------------------------------------
 
@@ -23,37 +25,35 @@ class WholeFieldTyping : public ::testing::TestWithParam<TextCase> {};
 TEST_P(WholeFieldTyping, Max365) {
   EXPECT_EQ(ValidateNumericText(GetParam().before, 365, false), GetParam().after);
 }
-INSTANTIATE_TEST_SUITE_P(
-    ValidateNumericText, WholeFieldTyping,
-    ::testing::Values(TextCase{"AboveMaximumBecomesMaximum", "400", "365"},
-                      TextCase{"LettersInsideAreRemoved", "12a3", "123"},
-                      TextCase{"PointInWholeFieldIsRemoved", "1.5", "15"},
-                      TextCase{"ZeroBecomesNotUsed", "0", "n/a"},
-                      TextCase{"EmptyBecomesNotUsed", "", "n/a"},
-                      TextCase{"SlashDeletedFromNotUsed", "na", "n/a"},
-                      TextCase{"TailDeletedFromNotUsed", "n/", "n/a"},
-                      TextCase{"HeadDeletedFromNotUsed", "/a", "n/a"},
-                      TextCase{"LettersOnlyEndAsNotUsed", "abc", "n/a"},
-                      TextCase{"NotUsedStays", "n/a", "n/a"},
-                      TextCase{"DigitTypedAfterNotUsed", "n/a5", "5"},
-                      TextCase{"MaximumStays", "365", "365"},
-                      TextCase{"HugeNumberIsCapped", "99999999999", "365"}),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(ValidateNumericText, WholeFieldTyping,
+                         ::testing::Values(TextCase{"AboveMaximumBecomesMaximum", "400", "365"},
+                                           TextCase{"LettersInsideAreRemoved", "12a3", "123"},
+                                           TextCase{"PointInWholeFieldIsRemoved", "1.5", "15"},
+                                           TextCase{"ZeroBecomesNotUsed", "0", "n/a"},
+                                           TextCase{"EmptyBecomesNotUsed", "", "n/a"},
+                                           TextCase{"SlashDeletedFromNotUsed", "na", "n/a"},
+                                           TextCase{"TailDeletedFromNotUsed", "n/", "n/a"},
+                                           TextCase{"HeadDeletedFromNotUsed", "/a", "n/a"},
+                                           TextCase{"LettersOnlyEndAsNotUsed", "abc", "n/a"},
+                                           TextCase{"NotUsedStays", "n/a", "n/a"},
+                                           TextCase{"DigitTypedAfterNotUsed", "n/a5", "5"},
+                                           TextCase{"MaximumStays", "365", "365"},
+                                           TextCase{"HugeNumberIsCapped", "99999999999", "365"}),
+                         CaseName);
 
 class DecimalFieldTyping : public ::testing::TestWithParam<TextCase> {};
 TEST_P(DecimalFieldTyping, Max1000Tenths) {
   EXPECT_EQ(ValidateNumericText(GetParam().before, 1000, true), GetParam().after);
 }
-INSTANTIATE_TEST_SUITE_P(
-    ValidateNumericText, DecimalFieldTyping,
-    ::testing::Values(TextCase{"SeveralPointsStay", "1.2.3", "1.2.3"},
-                      TextCase{"ZeroBecomesNotUsed", "0", "n/a"},
-                      TextCase{"ZeroPointZeroStays", "0.0", "0.0"},
-                      TextCase{"AboveMaximumBecomesMaximum", "150.5", "100.0"},
-                      TextCase{"JustAboveMaximum", "100.01", "100.0"},
-                      TextCase{"MaximumStays", "100.0", "100.0"},
-                      TextCase{"SignIsRemoved", "-5.5", "5.5"}),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(ValidateNumericText, DecimalFieldTyping,
+                         ::testing::Values(TextCase{"SeveralPointsStay", "1.2.3", "1.2.3"},
+                                           TextCase{"ZeroBecomesNotUsed", "0", "n/a"},
+                                           TextCase{"ZeroPointZeroStays", "0.0", "0.0"},
+                                           TextCase{"AboveMaximumBecomesMaximum", "150.5", "100.0"},
+                                           TextCase{"JustAboveMaximum", "100.01", "100.0"},
+                                           TextCase{"MaximumStays", "100.0", "100.0"},
+                                           TextCase{"SignIsRemoved", "-5.5", "5.5"}),
+                         CaseName);
 
 // --- Typing caps of kinds C, Z, B and L --------------------------------------------
 
@@ -204,7 +204,7 @@ TEST(LettersAndDigits, RemovesEverythingElse) {
   EXPECT_EQ(KeepLettersAndDigits("A-B C"), "ABC");
   EXPECT_EQ(KeepLettersAndDigits("SN_0042/x"), "SN0042x");
   EXPECT_EQ(KeepLettersAndDigits("Z\xFC"
-                                  "rich\xD7"),
+                                 "rich\xD7"),
             "Z\xFC"
             "rich");  // Latin-1 u-umlaut is a letter, the multiplication sign is not
 }

@@ -119,7 +119,8 @@ TEST_P(Families, FilesTooShortForAContainerAreRefusedCleanly) {
   const auto full = ContainerByHand(BareImage(191), Tag(GetParam().tag));
   for (std::size_t n = 0; n < kMinContainerSize; ++n) {
     // An exact-size copy, so the sanitizer sees any read past the end.
-    const std::vector<std::uint8_t> cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
+    const std::vector<std::uint8_t> cut(full.begin(),
+                                        full.begin() + static_cast<std::ptrdiff_t>(n));
     const FirmwareCheck check = CheckFirmwareContainer(GetParam().family, cut);
     ASSERT_EQ(check.status, FirmwareStatus::TooShort) << n;
     ASSERT_EQ(check.label, GetParam().failureLabel) << n;
@@ -133,15 +134,17 @@ TEST_P(Families, RandomFilesAreRefused) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, Families,
-    ::testing::Values(FamilyCase{"Docking", FirmwareFamily::Docking, "DOCK4.2", "Docking F/W Version : 4.2",
-                                 "This is not the correct Firmware File"},
-                      FamilyCase{"SingleGas", FirmwareFamily::SingleGas, "YBRabc1A2",
-                                 "TKL Version F/W : 1A2", "This is not the correct Firmware File"},
-                      FamilyCase{"MultiGas", FirmwareFamily::MultiGas, "HWRxyz310",
-                                 "RVX F/W Version : 310", "This is not the correct Firmware File."}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(All, Families,
+                         ::testing::Values(FamilyCase{"Docking", FirmwareFamily::Docking, "DOCK4.2",
+                                                      "Docking F/W Version : 4.2",
+                                                      "This is not the correct Firmware File"},
+                                           FamilyCase{"SingleGas", FirmwareFamily::SingleGas,
+                                                      "YBRabc1A2", "TKL Version F/W : 1A2",
+                                                      "This is not the correct Firmware File"},
+                                           FamilyCase{"MultiGas", FirmwareFamily::MultiGas,
+                                                      "HWRxyz310", "RVX F/W Version : 310",
+                                                      "This is not the correct Firmware File."}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(CheckFirmwareContainer, CorrectDigestButTagDocxIsRejected) {
   const auto file = ContainerByHand(BareImage(1000), Tag("DOCX123"));
@@ -168,7 +171,8 @@ TEST(VerifyFirmwareFile, ReplacesTheImageEvenWhenRefused) {
   test::WriteBytes(dir.path() / "DK_FW.bin", bad);
   FirmwareImage image;
   image.fileName = "DK_FW.bin";
-  const FirmwareCheck check = VerifyFirmwareFile(FirmwareFamily::Docking, dir.path() / "DK_FW.bin", image);
+  const FirmwareCheck check =
+      VerifyFirmwareFile(FirmwareFamily::Docking, dir.path() / "DK_FW.bin", image);
   EXPECT_EQ(check.status, FirmwareStatus::WrongDigest);
   EXPECT_EQ(check.label, "Docking F/W Version : 555");
   EXPECT_EQ(image.content, bad);
@@ -194,10 +198,24 @@ TEST(VerifyFirmwareFile, UnreadableFileLeavesTheImage) {
   FirmwareImage image;
   image.content = {1, 2, 3};
   image.length = 3;
-  const FirmwareCheck check = VerifyFirmwareFile(FirmwareFamily::SingleGas, dir.path() / "none.bin", image);
+  const FirmwareCheck check =
+      VerifyFirmwareFile(FirmwareFamily::SingleGas, dir.path() / "none.bin", image);
   EXPECT_EQ(check.status, FirmwareStatus::Unreadable);
   EXPECT_EQ(check.label, "This is not the correct Firmware File");
   EXPECT_EQ(image.content, (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+TEST(VerifyFirmwareFile, FileFarTooLargeIsRefusedWithoutBeingRead) {
+  test::TempDir dir;
+  const fs::path huge = dir.path() / "huge.bin";
+  test::WriteBytes(huge, {1});
+  fs::resize_file(huge, kMaxFirmwareFileSize + 1);  // sparse: costs no disk space
+  FirmwareImage image;
+  image.content = {4, 5};
+  const FirmwareCheck check = VerifyFirmwareFile(FirmwareFamily::Docking, huge, image);
+  EXPECT_EQ(check.status, FirmwareStatus::TooLarge);
+  EXPECT_EQ(check.label, "This is not the correct Firmware File");
+  EXPECT_EQ(image.content, (std::vector<std::uint8_t>{4, 5}));
 }
 
 TEST(MakeFirmwareTag, MagicAndTextMustFitNineBytes) {

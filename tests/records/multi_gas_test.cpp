@@ -43,9 +43,9 @@ TEST(MultiGasOptionsFromPage, PutsEveryFieldAtItsOffset) {
   const std::uint8_t options[] = {1, 0, 1, 0, 1, 0, 1};
   for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(b[16 + i], options[i]) << 16 + i;
   EXPECT_EQ(b[23], 0);
-  const unsigned expected[][4] = {{180, 90, 0, 30},     // 24 days
-                                  {1, 2, 3, 4},         // 32 days
-                                  {100, 300, 190, 100}, // 40 tenths
+  const unsigned expected[][4] = {{180, 90, 0, 30},       // 24 days
+                                  {1, 2, 3, 4},           // 32 days
+                                  {100, 300, 190, 100},   // 40 tenths
                                   {300, 600, 230, 300}};  // 48 tenths
   for (std::size_t row = 0; row < 4; ++row) {
     for (std::size_t gas = 0; gas < 4; ++gas) {
@@ -180,21 +180,23 @@ TEST_P(MultiGasRoundTrip, SameBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, MultiGasRoundTrip,
-    ::testing::Values(
-        RoundTripCase{"NoRows", [](MultiGasPageValues&) {}},
-        RoundTripCase{"EveryRow", [](MultiGasPageValues& p) { p = EveryRowChecked(); }},
-        RoundTripCase{"TwelveCharacterUserId",
-                      [](MultiGasPageValues& p) { p.userId = {true, "ABCDEFGHIJKL"}; }},
-        RoundTripCase{"Limits",
-                      [](MultiGasPageValues& p) {
-                        p.calibrationInterval = {true, {"365", "1", "n/a", "365"}};
-                        p.lowAlarm = {true, {"100.0", "300.0", "30.0", "0.1"}};
-                        p.twaInterval = {true, "4"};
-                        p.stelInterval = {true, "15"};
-                        p.lelFullScale = {true, "1.0"};
-                        p.concentration = {"100.0", "500.0", "0.0", "200.0"};
-                        p.dockLock = p.latchingAlarms = p.lelByVolumeCh4 = true;
-                      }}),
+    ::testing::Values(RoundTripCase{"NoRows", [](MultiGasPageValues&) {}},
+                      RoundTripCase{"EveryRow",
+                                    [](MultiGasPageValues& p) { p = EveryRowChecked(); }},
+                      RoundTripCase{"TwelveCharacterUserId",
+                                    [](MultiGasPageValues& p) {
+                                      p.userId = {true, "ABCDEFGHIJKL"};
+                                    }},
+                      RoundTripCase{"Limits",
+                                    [](MultiGasPageValues& p) {
+                                      p.calibrationInterval = {true, {"365", "1", "n/a", "365"}};
+                                      p.lowAlarm = {true, {"100.0", "300.0", "30.0", "0.1"}};
+                                      p.twaInterval = {true, "4"};
+                                      p.stelInterval = {true, "15"};
+                                      p.lelFullScale = {true, "1.0"};
+                                      p.concentration = {"100.0", "500.0", "0.0", "200.0"};
+                                      p.dockLock = p.latchingAlarms = p.lelByVolumeCh4 = true;
+                                    }}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

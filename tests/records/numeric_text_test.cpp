@@ -12,8 +12,8 @@ namespace {
 
 // In-range texts: the C library (in the "C" locale of a test process) is the reference.
 TEST(Atoi, AgreesWithTheCLibrary) {
-  for (const char* text : {"", "0", "42", "  42x", "\t-17", "+5", "n/a", "12a3", "abc", "-",
-                           "007", "2147483647", "-2147483648", " + 3", "1 2"}) {
+  for (const char* text : {"", "0", "42", "  42x", "\t-17", "+5", "n/a", "12a3", "abc", "-", "007",
+                           "2147483647", "-2147483648", " + 3", "1 2"}) {
     SCOPED_TRACE(text);
     EXPECT_EQ(Atoi(text), std::atoi(text));
   }
@@ -26,9 +26,26 @@ TEST(Atoi, SaturatesInsteadOfOverflowing) {
 }
 
 TEST(Atof, AgreesWithTheCLibraryOnDecimalTexts) {
-  for (const char* text : {"", "0", "25.0", "2.35", "  -1.5e2x", ".5", "5.", "1.2.3", "n/a",
-                           "+3.25", "0.1", "1e-3", "1e", "1e+", "12abc", "-", ".", "100.05",
-                           "123456789012345678901234567890", "1.7976931348623157e308"}) {
+  for (const char* text : {"",
+                           "0",
+                           "25.0",
+                           "2.35",
+                           "  -1.5e2x",
+                           ".5",
+                           "5.",
+                           "1.2.3",
+                           "n/a",
+                           "+3.25",
+                           "0.1",
+                           "1e-3",
+                           "1e",
+                           "1e+",
+                           "12abc",
+                           "-",
+                           ".",
+                           "100.05",
+                           "123456789012345678901234567890",
+                           "1.7976931348623157e308"}) {
     SCOPED_TRACE(text);
     EXPECT_EQ(Atof(text), std::strtod(text, nullptr));
   }

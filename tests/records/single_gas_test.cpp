@@ -65,9 +65,9 @@ TEST(SingleGasOptionsFromPage, EveryRowAtItsOffsets) {
     const char* userId;
     unsigned cal, bump, self, low, high, display;
   };
-  for (const Expected& e : {Expected{16, "ALPHA", 30, 1, 8, 0, 23, 0},
-                            Expected{48, "BRAVO", 0, 2, 0, 35, 300, 1},
-                            Expected{80, "CHARLIE", 365, 3, 20, 195, 300, 0}}) {
+  for (const Expected& e :
+       {Expected{16, "ALPHA", 30, 1, 8, 0, 23, 0}, Expected{48, "BRAVO", 0, 2, 0, 35, 300, 1},
+        Expected{80, "CHARLIE", 365, 3, 20, 195, 300, 0}}) {
     SCOPED_TRACE(e.block);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(b + e.block + 8)), e.userId);
     EXPECT_EQ(RawU16(b, e.block + 20), e.cal);
@@ -170,28 +170,31 @@ TEST_P(SingleGasRoundTrip, SameBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, SingleGasRoundTrip,
-    ::testing::Values(
-        RoundTripCase{"NoRows", [](SingleGasPageValues&) {}},
-        RoundTripCase{"AllRowsDefaults",
-                      [](SingleGasPageValues& p) {
-                        p.userId.checked = p.calibrationInterval.checked = p.bumpInterval.checked =
-                            p.selfTestInterval.checked = p.lowAlarm.checked =
-                                p.highAlarm.checked = p.display.checked = true;
-                      }},
-        RoundTripCase{"TwelveCharacterUserIds",
-                      [](SingleGasPageValues& p) {
-                        p.userId = {true, {"ABCDEFGHIJKL", "MNOPQRSTUVWX", "0123456789AB"}};
-                      }},
-        RoundTripCase{"LimitsAndNotUsed",
-                      [](SingleGasPageValues& p) {
-                        p.calibrationInterval = {true, {"365", "n/a", "1"}};
-                        p.selfTestInterval = {true, {"20", "8", "n/a"}};
-                        p.lowAlarm = {true, {"100.0", "300", "0.1"}};
-                        p.highAlarm = {true, {"n/a", "1", "30.0"}};
-                        p.concentration = {"100.0", "500", "0.0"};
-                      }},
-        RoundTripCase{"ConcentrationFractions",
-                      [](SingleGasPageValues& p) { p.concentration = {"0.1", "0", "20.9"}; }}),
+    ::testing::Values(RoundTripCase{"NoRows", [](SingleGasPageValues&) {}},
+                      RoundTripCase{"AllRowsDefaults",
+                                    [](SingleGasPageValues& p) {
+                                      p.userId.checked = p.calibrationInterval.checked =
+                                          p.bumpInterval.checked = p.selfTestInterval.checked =
+                                              p.lowAlarm.checked = p.highAlarm.checked =
+                                                  p.display.checked = true;
+                                    }},
+                      RoundTripCase{
+                          "TwelveCharacterUserIds",
+                          [](SingleGasPageValues& p) {
+                            p.userId = {true, {"ABCDEFGHIJKL", "MNOPQRSTUVWX", "0123456789AB"}};
+                          }},
+                      RoundTripCase{"LimitsAndNotUsed",
+                                    [](SingleGasPageValues& p) {
+                                      p.calibrationInterval = {true, {"365", "n/a", "1"}};
+                                      p.selfTestInterval = {true, {"20", "8", "n/a"}};
+                                      p.lowAlarm = {true, {"100.0", "300", "0.1"}};
+                                      p.highAlarm = {true, {"n/a", "1", "30.0"}};
+                                      p.concentration = {"100.0", "500", "0.0"};
+                                    }},
+                      RoundTripCase{"ConcentrationFractions",
+                                    [](SingleGasPageValues& p) {
+                                      p.concentration = {"0.1", "0", "20.9"};
+                                    }}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

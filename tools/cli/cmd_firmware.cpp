@@ -73,6 +73,8 @@ std::string Reason(records::FirmwareStatus status) {
       return "the image digest does not match";
     case records::FirmwareStatus::TooShort:
       return "the file is too short to hold a firmware container";
+    case records::FirmwareStatus::TooLarge:
+      return "the file is far too large to be firmware";
     case records::FirmwareStatus::Unreadable:
       break;
   }
@@ -116,8 +118,8 @@ ExitCode Pack(const CommandContext& ctx, CommandArgs args) {
   std::error_code ec;
   const auto bareSize = std::filesystem::file_size(barePath, ec);
   if (!ec && bareSize > records::kMaxFirmwareFileSize) {
-    ctx.err << "quaylink-cli firmware pack: " << barePath.string() << " is too large ("
-            << bareSize << " bytes)\n";
+    ctx.err << "quaylink-cli firmware pack: " << barePath.string() << " is too large (" << bareSize
+            << " bytes)\n";
     return ExitCode::Refused;
   }
   const auto bare = usbdisk::ReadWholeFile(barePath, records::kMaxFirmwareFileSize);

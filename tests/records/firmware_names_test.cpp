@@ -1,0 +1,72 @@
+#include "pages/firmware_names.h"
+
+#include <gtest/gtest.h>
+
+namespace ql::pages {
+namespace {
+
+struct NameCase {
+  const char* name;
+  FirmwarePage page;
+  const char* fileName;
+  bool accepted;
+};
+
+class BrowseNames : public ::testing::TestWithParam<NameCase> {};
+TEST_P(BrowseNames, ExactNamesOnly) {
+  EXPECT_EQ(IsBrowseFirmwareName(GetParam().page, GetParam().fileName), GetParam().accepted);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Pages, BrowseNames,
+    ::testing::Values(
+        NameCase{"DockingPlain", FirmwarePage::Docking, "DK_FW.bin", true},
+        NameCase{"DockingTorveline", FirmwarePage::Docking, "DK_FW_TORVELINE.bin", true},
+        NameCase{"DockingLowerCase", FirmwarePage::Docking, "dk_fw.bin", false},
+        NameCase{"SingleGasOldName", FirmwarePage::SingleGas, "YBR_CO.bin", true},
+        NameCase{"SingleGasNewName", FirmwarePage::SingleGas, "TKL_O2.bin", true},
+        NameCase{"SingleGasOtherGas", FirmwarePage::SingleGas, "TKL_LEL.bin", false},
+        NameCase{"MultiGasNewName", FirmwarePage::MultiGas, "RVX_FW.bin", true},
+        NameCase{"MultiGasLowerCase", FirmwarePage::MultiGas, "rvx_fw.bin", false},
+        NameCase{"MultiGasWriteOnlyName", FirmwarePage::MultiGas, "KT720_FW.bin", false}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(WriteNames, PathNameOrBrowsedName) {
+  EXPECT_TRUE(IsWriteFirmwareName(FirmwarePage::Docking, "/media/fw/DK_FW_HALVORN.bin", ""));
+  EXPECT_FALSE(IsWriteFirmwareName(FirmwarePage::Docking, "/media/fw/DK_FW_TORVELINE.bin", ""));
+  EXPECT_TRUE(IsWriteFirmwareName(FirmwarePage::Docking, "/media/fw/DK_FW_TORVELINE.bin",
+                                  "DK_FW_TORVELINE.bin"));
+  EXPECT_TRUE(IsWriteFirmwareName(FirmwarePage::SingleGas, "C:\\fw\\YBR_H2S.bin", ""));
+  EXPECT_TRUE(IsWriteFirmwareName(FirmwarePage::SingleGas, "/fw/TKL_H2S.bin", "TKL_H2S.bin"));
+  EXPECT_FALSE(IsWriteFirmwareName(FirmwarePage::SingleGas, "/fw/TKL_H2S.bin", "YBR_H2S.bin"));
+  EXPECT_TRUE(IsWriteFirmwareName(FirmwarePage::MultiGas, "KT720_FW.bin", ""));  // typed path
+  EXPECT_TRUE(IsWriteFirmwareName(FirmwarePage::MultiGas, "/fw/Plurovant_FW.bin", ""));
+  EXPECT_FALSE(IsWriteFirmwareName(FirmwarePage::MultiGas, "/fw/RVX_FW.bin.old", "RVX_FW.bin"));
+}
+
+TEST(UsbFirmwareName, FamilyPrefixesAreRenamed) {
+  EXPECT_EQ(UsbFirmwareName(FirmwarePage::SingleGas, "YBR_CO.bin"), "TKL_CO.bin");
+  EXPECT_EQ(UsbFirmwareName(FirmwarePage::MultiGas, "HWR_FW.bin"), "RVX_FW.bin");
+  EXPECT_EQ(UsbFirmwareName(FirmwarePage::MultiGas, "HWR_FW_HALVORN.bin"), "RVX_FW_HALVORN.bin");
+  EXPECT_EQ(UsbFirmwareName(FirmwarePage::MultiGas, "HWRHWR.bin"), "RVXRVX.bin");
+  EXPECT_EQ(UsbFirmwareName(FirmwarePage::Docking, "DK_FW.bin"), "DK_FW.bin");
+}
+
+TEST(FileNamePart, EitherSeparator) {
+  EXPECT_EQ(FileNamePart("E:\\fw\\DK_FW.bin"), "DK_FW.bin");
+  EXPECT_EQ(FileNamePart("/media/usb0/fw/DK_FW.bin"), "DK_FW.bin");
+  EXPECT_EQ(FileNamePart("DK_FW.bin"), "DK_FW.bin");
+  EXPECT_TRUE(EndsInBin("/x/RVX_FW.bin"));
+  EXPECT_FALSE(EndsInBin("/x/RVX_FW.bin.txt"));
+}
+
+TEST(FirmwareMessages, TextsAsShown) {
+  EXPECT_EQ(FirmwareNameMismatchMessage(FirmwarePage::SingleGas),
+            "File Name Mismatch \n(File Name : TKL_H2S.bin, TKL_CO.bin, TKL_O2.bin)");
+  EXPECT_EQ(FirmwareUsbWriteSuccessMessage(FirmwarePage::MultiGas),
+            "USB File Write Success (RVX F/W)");
+  EXPECT_EQ(FirmwareUsbWriteFailMessage(FirmwarePage::Docking),
+            "USB File Write Fail (Docking F/W)");
+}
+
+}  // namespace
+}  // namespace ql::pages
