@@ -46,6 +46,21 @@ inline constexpr std::string_view kFirmwareUsage =
     "      Build a firmware file from the bare image BARE; its tag is the family's\n"
     "      magic (DOCK, YBR, HWR) followed by TEXT, at most 9 bytes in all.\n";
 
+// Connection commands (they need --port DEV, except ports).
+ExitCode RunPortsCommand(const CommandContext& ctx, CommandArgs args);
+ExitCode RunInfoCommand(const CommandContext& ctx, CommandArgs args);
+ExitCode RunReadCommand(const CommandContext& ctx, CommandArgs args);
+ExitCode RunWriteCommand(const CommandContext& ctx, CommandArgs args);
+inline constexpr std::string_view kLinkUsage =
+    "  ports\n"
+    "      List the serial ports a station can be on: name, TAB, device path.\n"
+    "  --port DEV info\n"
+    "      Print the station's device type and its meaning.\n"
+    "  --port DEV read docking|detector --out FILE\n"
+    "      Save the station's record exactly as it sends it (64, 112 or 100 bytes).\n"
+    "  --port DEV write docking|detector FILE\n"
+    "      Send a configuration file's record; values the page would refuse are not sent.\n";
+
 // The first lines of the usage text; each group adds its own lines after them.
 inline constexpr std::string_view kUsageHead =
     "usage: quaylink-cli [--port DEV] GROUP COMMAND [OPTIONS] [ARGS]\n"

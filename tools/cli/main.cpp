@@ -24,6 +24,10 @@ struct CommandGroup {
 // One row per group; connection groups are added here.
 constexpr std::array kGroups = {
     CommandGroup{"firmware", ql::cli::RunFirmwareCommands, ql::cli::kFirmwareUsage},
+    CommandGroup{"ports", ql::cli::RunPortsCommand, ql::cli::kLinkUsage},
+    CommandGroup{"info", ql::cli::RunInfoCommand, ""},
+    CommandGroup{"read", ql::cli::RunReadCommand, ""},
+    CommandGroup{"write", ql::cli::RunWriteCommand, ""},
 };
 
 void PrintUsage(std::ostream& os) {

@@ -1,0 +1,167 @@
+// The command-line tool against the station emulator, both as built, over a real
+// pseudo-terminal.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "records/docking_info.h"
+#include "tests/e2e/process.h"
+
+namespace ql {
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::Background;
+using testsupport::RunProgram;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ReadBytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& p, const Bytes& b) {
+  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+
+class CliAgainstStation : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("ql-e2e-" + std::to_string(::getpid()) + "-" + testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "runtime");
+    // Each test sees only its own emulators.
+    ::setenv("XDG_RUNTIME_DIR", (dir_ / "runtime").c_str(), 1);
+  }
+  void TearDown() override {
+    station_.reset();
+    fs::remove_all(dir_);
+  }
+
+  std::string StartStation(int type) {
+    station_ = std::make_unique<Background>(std::vector<std::string>{
+        QUAYLINK_STATION, "--type", std::to_string(type), "--state", (dir_ / "state").string()});
+    device_ = station_->FirstLine();
+    return device_;
+  }
+  testsupport::RunResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), QUAYLINK_CLI);
+    return RunProgram(std::move(args));
+  }
+  testsupport::RunResult CliOnPort(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--port", device_});
+    return Cli(std::move(args));
+  }
+
+  fs::path dir_;
+  std::string device_;
+  std::unique_ptr<Background> station_;
+};
+
+TEST_F(CliAgainstStation, InfoNamesTheStationFamily) {
+  const std::pair<int, const char*> cases[] = {
+      {1, "1 single-gas station\n"}, {2, "2 multi-gas station\n"}, {3, "3 pump docking station\n"}};
+  for (const auto& [type, expected] : cases) {
+    SCOPED_TRACE(type);
+    ASSERT_FALSE(StartStation(type).empty());
+    const auto r = CliOnPort({"info"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
+    station_.reset();
+  }
+}
+
+TEST_F(CliAgainstStation, PortsListsTheRunningEmulator) {
+  StartStation(2);
+  const auto r = Cli({"ports"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("\t" + device_ + "\n"), std::string::npos) << r.out;
+  station_->Stop();
+  EXPECT_EQ(Cli({"ports"}).out.find(device_), std::string::npos) << "unregistered on exit";
+}
+
+TEST_F(CliAgainstStation, ReadGivesTheRecordsAsTheStationHasThem) {
+  StartStation(2);
+  const struct {
+    const char* target;
+    const char* file;
+  } cases[] = {{"docking", "Docking.cfg"}, {"detector", "RVX.cfg"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    const fs::path out = dir_ / (std::string(c.target) + ".bin");
+    const auto r = CliOnPort({"read", c.target, "--out", out.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadBytes(out), ReadBytes(dir_ / "state" / c.file));
+  }
+}
+
+TEST_F(CliAgainstStation, WrittenRecordReadsBackIdentical) {
+  StartStation(3);
+  const fs::path original = dir_ / "original.cfg";
+  ASSERT_EQ(CliOnPort({"read", "docking", "--out", original.string()}).exitCode, 0);
+  records::DockingInfoRecord record;
+  const Bytes bytes = ReadBytes(original);
+  ASSERT_EQ(bytes.size(), 64u);
+  std::copy(bytes.begin(), bytes.end(), record.bytes.begin());
+  record.SetMaximumBumpTime(static_cast<std::uint16_t>(record.MaximumBumpTime() == 60 ? 90 : 60));
+  record.SetLocation("DOCK7");
+  const fs::path changed = dir_ / "changed.cfg";
+  WriteBytes(changed, Bytes(record.bytes.begin(), record.bytes.end()));
+
+  const auto w = CliOnPort({"write", "docking", changed.string()});
+  ASSERT_EQ(w.exitCode, 0) << w.err;
+  EXPECT_NE(w.err.find("Write complete (Docking Info)"), std::string::npos);
+  const fs::path back = dir_ / "back.cfg";
+  ASSERT_EQ(CliOnPort({"read", "docking", "--out", back.string()}).exitCode, 0);
+  EXPECT_EQ(ReadBytes(back), ReadBytes(changed));
+  EXPECT_EQ(ReadBytes(dir_ / "state" / "Docking.cfg"), ReadBytes(changed));
+}
+
+TEST_F(CliAgainstStation, WriteRefusesWhatThePageWouldNotAccept) {
+  StartStation(3);
+  const Bytes before = ReadBytes(dir_ / "state" / "Docking.cfg");
+  records::DockingInfoRecord record;
+  std::copy(before.begin(), before.end(), record.bytes.begin());
+  record.SetMaximumBumpTime(500);
+  const fs::path bad = dir_ / "bad.cfg";
+  WriteBytes(bad, Bytes(record.bytes.begin(), record.bytes.end()));
+  const auto r = CliOnPort({"write", "docking", bad.string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Maximum Bump Time: 500 is outside 20 to 120"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadBytes(dir_ / "state" / "Docking.cfg"), before);
+}
+
+TEST_F(CliAgainstStation, DetectorRecordOfTheOtherFamilyIsRefused) {
+  StartStation(2);
+  const auto r = CliOnPort({"write", "detector", (dir_ / "state" / "TKL.cfg").string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Device Type Mismatch"), std::string::npos) << r.err;
+}
+
+TEST_F(CliAgainstStation, UsageAndPortErrors) {
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"--port", "/dev/quaylink-missing", "info"}, 2, "Port open fail"},
+      {{"info"}, 2, "--port"},
+      {{"read", "docking"}, 2, "usage"},
+      {{"--port", "/dev/null", "write", "docking", "/nonexistent/file.cfg"}, 2, "cannot read"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    const auto r = Cli(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode);
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  }
+}
+
+}  // namespace
+}  // namespace ql
