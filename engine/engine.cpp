@@ -44,6 +44,29 @@ std::optional<std::time_t> StationTimeToEpoch(const DateTime& t) {
 
 }  // namespace
 
+// What a transfer reports from its worker thread, carried over to the UI thread.
+class Engine::TransferObserver final : public link::ITransferObserver {
+ public:
+  explicit TransferObserver(Engine& engine) : engine_(engine) {}
+  void SetProgressRange(int low, int high) override {
+    engine_.PostToUi([low, high](Engine& e) { e.ui_.SetProgressRange(low, high); });
+  }
+  void SetProgressPosition(int position) override {
+    engine_.PostToUi([position](Engine& e) { e.ui_.SetProgressPosition(position); });
+  }
+  void RestartWatchdog() override {
+    engine_.PostToUi([](Engine& e) {
+      if (e.logRunActive_) e.StartTimer(timer::kLogWatchdog, std::chrono::milliseconds(10000));
+    });
+  }
+  void ClearStatusText() override {
+    engine_.PostToUi([](Engine& e) { e.ui_.ClearTransferStatus(); });
+  }
+
+ private:
+  Engine& engine_;
+};
+
 // Searched in this order; the first match wins.
 const std::array<Engine::ResponseEntry, 20> Engine::kResponseTable = {{
     {cmd::kDeviceType, &Engine::OnDeviceType},
@@ -75,13 +98,21 @@ Engine::Engine(IEngineUi& ui, ITimerHost& timers, link::IUiPoster& poster,
       timers_(timers),
       clock_(clock),
       monitor_(options.monitor),
+      poster_(poster),
+      stream_(options.transferClock ? *options.transferClock : link::SteadyClock::Instance()),
       channel_(flags_, *this, poster, std::move(port)),
       parser_(*this),
-      pacer_(channel_, flags_.rxActivity) {
+      pacer_(channel_, flags_.rxActivity),
+      observer_(std::make_unique<TransferObserver>(*this)),
+      ymodem_(stream_, channel_, observer_.get()),
+      self_(std::make_shared<Engine*>(this)) {
   if (options.startPacerThread) pacer_.StartThread();
 }
 
 Engine::~Engine() {
+  *self_ = nullptr;
+  EndFirmwareWorker();
+  EndLogWorker();
   pacer_.Stop();
   for (int id : {timer::kResponse, timer::kResend, timer::kFirmware, timer::kLogWatchdog,
                  timer::kParserGap}) {
@@ -115,6 +146,12 @@ void Engine::OnTimer(int id) {
     case timer::kFirmware:
       KillTimer(timer::kFirmware);
       break;
+    case timer::kLogWatchdog:
+      // No block for 10 s: the save run fails.
+      logFileIndex_.store(0);
+      flags_.logReceiveArmed.store(false);
+      OnLogResult(logRun_, false);
+      break;
     case timer::kParserGap:
       KillTimer(timer::kParserGap);
       parser_.OnGapElapsed();
@@ -129,7 +166,7 @@ void Engine::OnResponseTimeout() {
   timeoutTicks_ = static_cast<std::uint8_t>(ticks + 1);
   if (ticks < kResponseTickLimit) return;
   StopTransmitter();
-  abortTransfer_.store(true);
+  stream_.SetAbort();
   ui_.SetProgressPosition(0);
   ui_.ShowMessage(kSendTimeout);
   readTarget_ = ReadTarget::FollowTab;
@@ -145,7 +182,7 @@ void Engine::OnResendTick() {
     StopTransmitter();
   }
   flags_.rxActivity.store(false);
-  abortTransfer_.store(true);
+  stream_.SetAbort();
   resendCounter_ = 0;
   ui_.ShowMessage(kSendTimeout);
   readTarget_ = ReadTarget::FollowTab;
@@ -248,13 +285,16 @@ void Engine::ResetAfterDisconnect() {
   activeDeviceType_ = device::kNone;
   ui_.ShowDockingPage();
   ui_.SetProgressPosition(0);
-  abortTransfer_.store(true);
+  stream_.SetAbort();
   ui_.ClearLogList();
   ui_.ClearCertificateList();
   ui_.EnableStationPages(false);
   for (RecordType t : {RecordType::Docking, RecordType::SingleGas, RecordType::MultiGas}) {
     ui_.ClearFirmwareFields(t);
   }
+  // An upload in progress ends without waiting for its transfer; the log worker stays.
+  EndFirmwareWorker();
+  firmware_ = {};
   ui_.BuildTabItems(device::kNone);
   ui_.ShowDeviceType(device::kNone);
   ui_.EnableTransferModeButtons();
@@ -264,9 +304,10 @@ void Engine::ResetAfterDisconnect() {
 
 void Engine::OnSerialData() {
   link::DrainReceiveQueue(channel_.Queue(), parser_, *this, flags_, monitor_);
+  ShowFirmwareProgress();
 }
 
-void Engine::OnTransferBytes(std::span<const std::uint8_t>) {}
+void Engine::OnTransferBytes(std::span<const std::uint8_t> bytes) { stream_.Feed(bytes); }
 
 void Engine::OnChannelMessage(std::string_view text) { ui_.ShowMessage(text); }
 
@@ -309,7 +350,7 @@ void Engine::PrepareBlock(std::int32_t target) {
   block_.SetLocalTime(requestStart_);
 }
 
-std::int32_t TargetCode(RecordType type) {
+static std::int32_t TargetCode(RecordType type) {
   switch (type) {
     case RecordType::Docking: return kTargetDocking;
     case RecordType::SingleGas: return kTargetSingleGas;
@@ -493,13 +534,9 @@ void Engine::OnWriteFail(const ReceivedFrame&) {
   ui_.ShowMessage("Write fail (Device is different)");
 }
 
-// Until the log, certificate and firmware transfers are wired in, their answers only end
-// the request.
-void Engine::OnLogList(const ReceivedFrame&) { StopTransmitter(); }
-void Engine::OnLogFileStart(const ReceivedFrame&) { StopTransmitter(); }
+// Until the certificate page is wired in, its answers only end the request.
 void Engine::OnCertificateList(const ReceivedFrame&) { StopTransmitter(); }
 void Engine::OnCertificateData(const ReceivedFrame&) { StopTransmitter(); }
-void Engine::OnFirmwareStart(const ReceivedFrame&) { StopTransmitter(); }
 
 // ---- station clock -------------------------------------------------------------------
 

@@ -9,8 +9,13 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 #include <optional>
 #include <span>
 #include <string>
@@ -26,6 +31,9 @@
 #include "link/frame_pacer.h"
 #include "link/serial_channel.h"
 #include "link/shared_flags.h"
+#include "link/transfer_stream.h"
+#include "link/ymodem.h"
+#include "records/firmware.h"
 
 namespace ql::engine {
 
@@ -72,7 +80,14 @@ struct EngineOptions {
   // Off in tests that drive the pacer by hand.
   bool startPacerThread = true;
   link::ITrafficMonitor* monitor = nullptr;
+  // The clock of the transfers' time-outs; null for the steady clock. Must outlive the engine.
+  link::IClock* transferClock = nullptr;
 };
+
+// A log name travels in a 20-byte slot, NUL-padded (a 20-character name has no NUL).
+inline constexpr std::size_t kLogSlotSize = 20;
+inline constexpr std::size_t kMaxLogSelection = 160;
+using LogSlot = std::array<std::uint8_t, kLogSlotSize>;
 
 class Engine final : private link::ISerialEvents,
                      private link::IFrameDispatcher,
@@ -106,6 +121,20 @@ class Engine final : private link::ISerialEvents,
   // Date and time page.
   void ReadStationClock();
   void SetStationClock(const DateTime& dateTime);
+  // A record page's firmware Write in link mode: `image` has passed the page's checks
+  // (file name and container) and carries the file's name. Sends the family's start
+  // request; the station's answer starts the upload.
+  void StartFirmwareWrite(RecordType page, records::FirmwareImage image);
+  bool FirmwareUploadRunning() const { return firmwareWorker_.joinable(); }
+
+  // Log page: "Refresh", and "Local Save" once the folder is chosen (`names` are the
+  // checked rows in list order).
+  void RefreshLogList();
+  void SaveLogs(const std::vector<std::string>& names, const std::filesystem::path& folder);
+  bool LogSaveRunning() const { return logRunActive_; }
+  // Why the last transfer failed, for front ends that can say more than the message.
+  const std::string& LastTransferError() const { return lastTransferError_; }
+
   // Service page.
   void WriteSerialNumber(std::string_view serialNumber);
   void SelfTest();
@@ -123,7 +152,7 @@ class Engine final : private link::ISerialEvents,
   const RequestBlock& Block() const { return block_; }
   std::span<const std::uint8_t> Record(RecordType type) const;
   link::SharedFlags& Flags() { return flags_; }
-  std::atomic<bool>& AbortTransfer() { return abortTransfer_; }
+  bool TransferAborted() const { return stream_.AbortRequested(); }
   link::FramePacer& Pacer() { return pacer_; }
   const link::CSerialChannel& Channel() const { return channel_; }
 
@@ -156,6 +185,17 @@ class Engine final : private link::ISerialEvents,
   void OnResendTick();
   bool TakeStationClock(const link::ReceivedFrame& frame, bool replaceEmptyDate);
 
+  // Runs `task` on the UI thread later, unless the engine is gone by then.
+  void PostToUi(std::function<void(Engine&)> task);
+  // Bytes that arrived behind a transfer's start answer belong to the transfer.
+  void HandOverQueueToStream();
+  void OnFirmwareSent(std::uint64_t upload, const link::SendOutcome& outcome);
+  void EndFirmwareWorker();
+  void ShowFirmwareProgress();
+  void LogWorkerLoop();
+  void OnLogResult(std::uint64_t run, bool ok);
+  void EndLogWorker();
+  class TransferObserver;
   void OnDeviceType(const link::ReceivedFrame& frame);
   void OnSerialNumberWritten(const link::ReceivedFrame& frame);
   void OnWriteReady(const link::ReceivedFrame& frame);
@@ -180,8 +220,10 @@ class Engine final : private link::ISerialEvents,
   const IWallClock& clock_;
   link::ITrafficMonitor* monitor_;
 
+  link::IUiPoster& poster_;
   link::SharedFlags flags_;
-  std::atomic<bool> abortTransfer_{false};
+  // Holds abortTransfer: set, every transfer wait ends at once.
+  link::TransferStream stream_;
   std::atomic<bool> sendBusy_{false};
   std::atomic<int> deviceType_{device::kNone};
   int activeDeviceType_ = device::kNone;
@@ -205,6 +247,31 @@ class Engine final : private link::ISerialEvents,
   std::array<std::uint8_t, kDockingRecordSize> docking_{};
   std::array<std::uint8_t, kSingleGasRecordSize> singleGas_{};
   std::array<std::uint8_t, kMultiGasRecordSize> multiGas_{};
+
+  // Transfers. The YMODEM engine runs on one worker at a time; its observer posts to the UI.
+  std::unique_ptr<TransferObserver> observer_;
+  link::CYmodem ymodem_;
+  std::string lastTransferError_;
+  // Lets posted tasks find out that the engine is gone.
+  std::shared_ptr<Engine*> self_;
+
+  // Firmware upload: the image, its send worker, and the upload it belongs to.
+  records::FirmwareImage firmware_;
+  std::thread firmwareWorker_;
+  std::uint64_t firmwareUpload_ = 0;
+  bool rateActive_ = false;
+  std::uint32_t ackShown_ = 0;
+
+  // Log download. The worker waits for `logReceiveArmed` under logMutex_.
+  std::mutex logMutex_;
+  std::condition_variable logWake_;
+  bool logWorkerStop_ = false;                 // guarded by logMutex_
+  std::vector<LogSlot> logSelection_;          // guarded by logMutex_ while a worker runs
+  std::filesystem::path logFolder_;            // guarded by logMutex_ while a worker runs
+  std::atomic<std::size_t> logFileIndex_{0};
+  std::uint64_t logRun_ = 0;                   // UI thread
+  bool logRunActive_ = false;                  // UI thread
+  std::thread logWorker_;
 };
 
 }  // namespace ql::engine

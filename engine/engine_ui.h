@@ -66,6 +66,18 @@ class IEngineUi {
 
   // Service page: the station's IP address.
   virtual void ShowIpAddress(const std::array<std::uint8_t, 4>& address) = 0;
+
+  // Transfers.
+  // Empties the main window's transfer status text.
+  virtual void ClearTransferStatus() = 0;
+  // Range of a record page's own firmware progress bar.
+  virtual void SetFirmwareProgressRange(RecordType page, int low, int high) = 0;
+  // The "USB Disk" transfer-mode choice, disabled while the log page is in use.
+  virtual void DisableUsbDiskChoice() = 0;
+  // Log page list: rows are added in list order after the list was cleared.
+  virtual void AddLogRow(std::string_view name) = 0;
+  // OPEN, "Local Save" and "Refresh", disabled while log files are being saved.
+  virtual void EnableLogSaveControls(bool enabled) = 0;
 };
 
 }  // namespace ql::engine

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/engine_ui.h"
@@ -146,7 +147,10 @@ class RecordingUi final : public IEngineUi {
   void ShowDeviceType(int deviceType) override { shownDeviceType = deviceType; }
   void EnableStationPages(bool enabled) override { pagesEnabled = enabled; }
   void ClearFirmwareFields(RecordType page) override { firmwareCleared.push_back(page); }
-  void ClearLogList() override { ++logListClears; }
+  void ClearLogList() override {
+    ++logListClears;
+    logRows.clear();
+  }
   void ClearCertificateList() override { ++certificateListClears; }
   void RecordToPage(RecordType type, std::span<const std::uint8_t> record) override {
     pages[type] = Bytes(record.begin(), record.end());
@@ -159,6 +163,13 @@ class RecordingUi final : public IEngineUi {
   void ShowStationClock(const DateTime& station) override { stationClock = station; }
   void ClearStationClock() override { stationClock.reset(); }
   void ShowIpAddress(const std::array<std::uint8_t, 4>& address) override { ip = address; }
+  void ClearTransferStatus() override { ++statusClears; }
+  void SetFirmwareProgressRange(RecordType page, int low, int high) override {
+    firmwareRange = {page, low, high};
+  }
+  void DisableUsbDiskChoice() override { usbDiskDisabled = true; }
+  void AddLogRow(std::string_view name) override { logRows.emplace_back(name); }
+  void EnableLogSaveControls(bool enabled) override { logSaveEnabled = enabled; }
 
   std::vector<std::string> messages;
   std::vector<int> progress;
@@ -180,6 +191,11 @@ class RecordingUi final : public IEngineUi {
   std::vector<RecordType> filled;
   std::optional<DateTime> stationClock;
   std::optional<std::array<std::uint8_t, 4>> ip;
+  int statusClears = 0;
+  std::tuple<RecordType, int, int> firmwareRange{RecordType::Docking, 0, 0};
+  bool usbDiskDisabled = false;
+  std::vector<std::string> logRows;
+  bool logSaveEnabled = true;
 };
 
 }  // namespace ql::engine::testsupport

@@ -56,7 +56,7 @@ TEST_F(Lifecycle, SilentStationTimesOutAfterTwentySecondsAndThePortCloses) {
   EXPECT_FALSE(engine.PortOpen());
   EXPECT_EQ(ui.caption, "OPEN");
   EXPECT_EQ(ui.status, "Disconnect");
-  EXPECT_TRUE(engine.AbortTransfer().load());
+  EXPECT_TRUE(engine.TransferAborted());
   EXPECT_FALSE(timers.Running(timer::kResend));
 }
 

@@ -38,7 +38,7 @@ class HeadlessUi final : public engine::IEngineUi {
   void ShowDeviceType(int) override {}
   void EnableStationPages(bool) override {}
   void ClearFirmwareFields(engine::RecordType) override {}
-  void ClearLogList() override {}
+  void ClearLogList() override { logRows.clear(); }
   void ClearCertificateList() override {}
   void RecordToPage(engine::RecordType type, std::span<const std::uint8_t> record) override {
     received[type].assign(record.begin(), record.end());
@@ -47,10 +47,16 @@ class HeadlessUi final : public engine::IEngineUi {
   void ShowStationClock(const engine::DateTime&) override {}
   void ClearStationClock() override {}
   void ShowIpAddress(const std::array<std::uint8_t, 4>&) override {}
+  void ClearTransferStatus() override {}
+  void SetFirmwareProgressRange(engine::RecordType, int, int) override {}
+  void DisableUsbDiskChoice() override {}
+  void AddLogRow(std::string_view name) override { logRows.emplace_back(name); }
+  void EnableLogSaveControls(bool) override {}
 
   int selectedTab = engine::kTabDocking;
   std::optional<int> identified;  // the device type once the station answered
   std::vector<std::string> messages;
+  std::vector<std::string> logRows;
   std::map<engine::RecordType, std::vector<std::uint8_t>> received;  // as the station sent them
   std::map<engine::RecordType, std::vector<std::uint8_t>> toSend;    // what a write sends
 
