@@ -153,6 +153,8 @@ class Engine final : private link::ISerialEvents,
   std::span<const std::uint8_t> Record(RecordType type) const;
   link::SharedFlags& Flags() { return flags_; }
   bool TransferAborted() const { return stream_.AbortRequested(); }
+  // The transfers' input, for tests that move a virtual clock while a worker waits.
+  link::TransferStream& Stream() { return stream_; }
   link::FramePacer& Pacer() { return pacer_; }
   const link::CSerialChannel& Channel() const { return channel_; }
 

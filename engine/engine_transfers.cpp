@@ -105,12 +105,10 @@ void Engine::ShowFirmwareProgress() {
   if (!rateActive_) return;
   const std::uint32_t acks = flags_.ackCount.load();
   if (acks == ackShown_) return;
-  if (acks > firmware_.blockCount) {
-    rateActive_ = false;  // the bars stay at the block count
-    return;
-  }
   ackShown_ = acks;
-  ui_.SetProgressPosition(static_cast<int>(acks));
+  // Past the block count the bars stay at the block count.
+  ui_.SetProgressPosition(static_cast<int>(std::min<std::uint32_t>(acks, firmware_.blockCount)));
+  if (acks > firmware_.blockCount) rateActive_ = false;
 }
 
 void Engine::OnFirmwareSent(std::uint64_t upload, const link::SendOutcome& outcome) {

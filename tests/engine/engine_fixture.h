@@ -9,6 +9,7 @@
 
 #include "engine/engine.h"
 #include "link/crc16.h"
+#include "link/clock.h"
 #include "link/event_loop.h"
 #include "tests/engine/fakes.h"
 
@@ -113,8 +114,20 @@ class EngineFixture : public testing::Test {
   VirtualTimerHost timers;
   FixedWallClock clock;
   RecordingUi ui;
+  link::VirtualClock transferClock;  // the transfers' time-outs
   Engine engine{ui, timers, loop, clock, std::make_unique<FakeSerialPort>(port),
-                EngineOptions{.startPacerThread = false}};
+                EngineOptions{.startPacerThread = false, .transferClock = &transferClock}};
+
+  // Moves the transfers' virtual clock on whenever the transfer worker waits, until
+  // `done` holds (the UI loop runs in between).
+  bool RunTransferUntil(const std::function<bool()>& done) {
+    link::IClockClient* participants[] = {&engine.Stream()};
+    for (int i = 0; i < 2000 && !done(); ++i) {
+      loop.RunUntil(done, std::chrono::milliseconds(1));
+      if (!done()) transferClock.AdvanceWhenIdle(participants, std::chrono::milliseconds(20), std::chrono::seconds(1));
+    }
+    return done();
+  }
 };
 
 }  // namespace ql::engine::testsupport
