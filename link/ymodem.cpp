@@ -194,7 +194,8 @@ Status CYmodem::SendUntilAcknowledged(std::span<const std::uint8_t> block, TimeP
   }
 }
 
-SendOutcome CYmodem::SendFile(std::span<const std::uint8_t> data, std::string_view name) {
+SendOutcome CYmodem::SendFile(std::span<const std::uint8_t> data, std::string_view name,
+                              SendStart start) {
   SendOutcome out;
   const std::uint8_t cancel[] = {kCan, kCan};
   auto cancelWith = [&](Status why) {
@@ -220,8 +221,13 @@ SendOutcome CYmodem::SendFile(std::span<const std::uint8_t> data, std::string_vi
     return cancelWith(Status::Error(ErrorKind::BadArgument, "a file to send needs a name"));
   }
 
-  Answer answer = WaitFor(kCrcRequest, Now() + kByteTimeout);
-  if (answer.kind != AnswerKind::Byte) return failBeforeData(answer, "request ('C') from the receiver");
+  Answer answer;
+  if (start == SendStart::OnRequest) {
+    answer = WaitFor(kCrcRequest, Now() + kByteTimeout);
+    if (answer.kind != AnswerKind::Byte) {
+      return failBeforeData(answer, "request ('C') from the receiver");
+    }
+  }
 
   const std::vector<std::uint8_t> header = EncodeBlock(0, MakeHeaderData(name, data.size()));
   for (int sends = 1;; ++sends) {
@@ -287,7 +293,10 @@ SendOutcome CYmodem::SendFile(std::span<const std::uint8_t> data, std::string_vi
     return failAfterData(std::move(s));
   }
   out.delivered = true;
-  answer = WaitFor(kCrcRequest, Now() + kByteTimeout);
+  // A sender that starts by itself also ends the batch by itself; a standard receiver
+  // asks for the next header first.
+  answer = start == SendStart::Unprompted ? Answer{AnswerKind::Byte, kCrcRequest}
+                                          : WaitFor(kCrcRequest, Now() + kByteTimeout);
   switch (answer.kind) {
     case AnswerKind::Byte: break;
     case AnswerKind::Timeout:

@@ -123,6 +123,12 @@ struct ReceiveOutcome {
   Status status;
 };
 
+// How a send begins and ends: on the receiver's 'C' (for the header, and for the batch
+// end after the end of file), as standard senders do; or without waiting for it, as a
+// station sending its logs does. The receiver prompts with 'C' only after a silence, so
+// both meet.
+enum class SendStart { OnRequest, Unprompted };
+
 class CYmodem {
  public:
   using TimePoint = TransferStream::TimePoint;
@@ -135,7 +141,8 @@ class CYmodem {
   // Sends one file as a batch of one: waits up to kByteTimeout for the receiver's 'C'
   // (one is enough; the caller need not wait for it first), then header, data, end of
   // file and batch end. `data` must stay valid during the call.
-  SendOutcome SendFile(std::span<const std::uint8_t> data, std::string_view name);
+  SendOutcome SendFile(std::span<const std::uint8_t> data, std::string_view name,
+                       SendStart start = SendStart::OnRequest);
 
   // Receives one batch into `folder`. Waits for the first header itself: the sender's
   // header is taken at once, and after a second of silence (and each further second) a

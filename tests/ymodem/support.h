@@ -56,8 +56,11 @@ inline Bytes Block(std::uint8_t headerByte, std::uint8_t number, const Bytes& da
   const std::size_t length = headerByte == kSoh ? 128 : 1024;
   Bytes payload = data;
   payload.resize(length, fill);
-  Bytes b{headerByte, number, static_cast<std::uint8_t>(0xFF - number)};
-  b.insert(b.end(), payload.begin(), payload.end());
+  Bytes b(3 + length);
+  b[0] = headerByte;
+  b[1] = number;
+  b[2] = static_cast<std::uint8_t>(0xFF - number);
+  std::copy(payload.begin(), payload.end(), b.begin() + 3);
   const std::uint16_t crc = Crc16(payload);
   b.push_back(static_cast<std::uint8_t>(crc >> 8));
   b.push_back(static_cast<std::uint8_t>(crc & 0xFF));

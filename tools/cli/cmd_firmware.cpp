@@ -140,6 +140,13 @@ ExitCode Pack(const CommandContext& ctx, CommandArgs args) {
   return ExitCode::Ok;
 }
 
+ExitCode Upload(const CommandContext& ctx, CommandArgs args) {
+  const Parsed parsed = Parse(args, false);
+  if (!parsed.error.empty()) return Usage(ctx, parsed.error);
+  if (parsed.positional.size() != 1) return Usage(ctx, "upload takes one FILE");
+  return UploadFirmware(ctx, *parsed.family, std::string(parsed.positional[0]));
+}
+
 }  // namespace
 
 ExitCode RunFirmwareCommands(const CommandContext& ctx, CommandArgs args) {
@@ -147,6 +154,7 @@ ExitCode RunFirmwareCommands(const CommandContext& ctx, CommandArgs args) {
   const std::string_view command = args[0];
   if (command == "verify") return Verify(ctx, args.subspan(1));
   if (command == "pack") return Pack(ctx, args.subspan(1));
+  if (command == "upload") return Upload(ctx, args.subspan(1));
   return Usage(ctx, "unknown command \"" + std::string(command) + "\"");
 }
 

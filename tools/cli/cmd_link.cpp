@@ -26,12 +26,6 @@ ExitCode Usage(const CommandContext& ctx, std::string_view what) {
   return ExitCode::UsageOrFile;
 }
 
-bool NeedPort(const CommandContext& ctx) {
-  if (!ctx.options.port.empty()) return true;
-  ctx.err << "quaylink-cli: this command needs --port DEV (see: quaylink-cli ports)\n";
-  return false;
-}
-
 std::string_view FamilyName(int type) {
   switch (type) {
     case engine::device::kSingleGas: return "single-gas station";
@@ -87,7 +81,7 @@ ExitCode RunPortsCommand(const CommandContext& ctx, CommandArgs args) {
 
 ExitCode RunInfoCommand(const CommandContext& ctx, CommandArgs args) {
   if (!args.empty()) return Usage(ctx, "info takes no arguments");
-  if (!NeedPort(ctx)) return ExitCode::UsageOrFile;
+  if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
   StationSession session(ctx.err);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
   const int type = *session.Ui().identified;
@@ -100,7 +94,7 @@ ExitCode RunReadCommand(const CommandContext& ctx, CommandArgs args) {
   if (args.size() != 3 || (args[0] != "docking" && args[0] != "detector") || args[1] != "--out") {
     return Usage(ctx, "read needs docking|detector --out FILE");
   }
-  if (!NeedPort(ctx)) return ExitCode::UsageOrFile;
+  if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
   const std::string out(args[2]);
   StationSession session(ctx.err);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
@@ -137,7 +131,7 @@ ExitCode RunWriteCommand(const CommandContext& ctx, CommandArgs args) {
   if (args.size() != 2 || (args[0] != "docking" && args[0] != "detector")) {
     return Usage(ctx, "write needs docking|detector FILE");
   }
-  if (!NeedPort(ctx)) return ExitCode::UsageOrFile;
+  if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
   const std::string path(args[1]);
   const auto bytes = usbdisk::ReadWholeFile(path, 4096);
   if (!bytes) {

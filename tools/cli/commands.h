@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "records/firmware.h"
+
 namespace ql::cli {
 
 // Exit codes shared by every command.
@@ -44,7 +46,21 @@ inline constexpr std::string_view kFirmwareUsage =
     "      Check a firmware file; print its version label (or the failure label).\n"
     "  firmware pack --family docking|tkl|rvx --tag TEXT BARE OUT\n"
     "      Build a firmware file from the bare image BARE; its tag is the family's\n"
-    "      magic (DOCK, YBR, HWR) followed by TEXT, at most 9 bytes in all.\n";
+    "      magic (DOCK, YBR, HWR) followed by TEXT, at most 9 bytes in all.\n"
+    "  --port DEV firmware upload --family docking|tkl|rvx FILE\n"
+    "      Send a firmware file to the station (checked first as the page checks it).\n";
+
+// firmware upload: the part of the firmware group that needs a connection.
+ExitCode UploadFirmware(const CommandContext& ctx, records::FirmwareFamily family,
+                        const std::string& path);
+
+// logs list | logs get --dir DIR NAME...
+ExitCode RunLogsCommands(const CommandContext& ctx, CommandArgs args);
+inline constexpr std::string_view kLogsUsage =
+    "  --port DEV logs list\n"
+    "      Print the names of the station's log files, one per line, in list order.\n"
+    "  --port DEV logs get --dir DIR NAME...\n"
+    "      Save the named log files into the folder DIR.\n";
 
 // Connection commands (they need --port DEV, except ports).
 ExitCode RunPortsCommand(const CommandContext& ctx, CommandArgs args);

@@ -28,6 +28,7 @@ constexpr std::array kGroups = {
     CommandGroup{"info", ql::cli::RunInfoCommand, ""},
     CommandGroup{"read", ql::cli::RunReadCommand, ""},
     CommandGroup{"write", ql::cli::RunWriteCommand, ""},
+    CommandGroup{"logs", ql::cli::RunLogsCommands, ql::cli::kLogsUsage},
 };
 
 void PrintUsage(std::ostream& os) {

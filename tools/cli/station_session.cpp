@@ -65,6 +65,12 @@ ExitCode StationSession::Outcome(std::size_t from,
   return code;
 }
 
+bool RequirePort(const CommandContext& ctx) {
+  if (!ctx.options.port.empty()) return true;
+  ctx.err << "quaylink-cli: this command needs --port DEV (see: quaylink-cli ports)\n";
+  return false;
+}
+
 std::optional<RecordType> RecordTypeOfSize(std::size_t size) {
   switch (size) {
     case engine::kDockingRecordSize: return RecordType::Docking;

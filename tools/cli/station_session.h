@@ -91,6 +91,9 @@ class StationSession {
   std::unique_ptr<engine::Engine> engine_;
 };
 
+// True when --port was given; otherwise says so on err.
+bool RequirePort(const CommandContext& ctx);
+
 // The record type a configuration file of this size holds, if any.
 std::optional<engine::RecordType> RecordTypeOfSize(std::size_t size);
 

@@ -17,9 +17,8 @@
 #include <thread>
 
 #include "link/port_discovery.h"
-#include "tools/station/peer_codec.h"
 #include "tools/station/pty_port.h"
-#include "tools/station/station_core.h"
+#include "tools/station/station_server.h"
 #include "tools/station/station_state.h"
 
 namespace {
@@ -118,33 +117,10 @@ int main(int argc, char** argv) {
     port->Wake();
   });
 
-  station::StationCore core(state, [] { return std::time(nullptr); });
-  core.onChanged = [&] {
-    if (options.stateDir) station::SaveStationRecords(*options.stateDir, state);
-  };
-  station::RequestParser parser;
-  std::array<std::uint8_t, 4096> buffer{};
   int exitCode = 0;
-  while (!stopping) {
-    const link::WaitResult wait = port->WaitForData();
-    if (wait == link::WaitResult::Woken) break;
-    if (wait == link::WaitResult::LineLost) {
-      std::cerr << "quaylink-station: the line was lost\n";
-      exitCode = 1;
-      break;
-    }
-    const std::optional<std::size_t> n = port->Read(buffer);
-    if (!n) {
-      std::cerr << "quaylink-station: the line was lost\n";
-      exitCode = 1;
-      break;
-    }
-    for (std::size_t i = 0; i < *n; ++i) {
-      const auto request = parser.Feed(buffer[i], station::Clock::now());
-      if (!request) continue;
-      const station::Reply reply = core.OnRequest(*request, station::Clock::now());
-      if (!reply.frame.empty()) port->Write(reply.frame, std::nullopt);
-    }
+  {
+    station::StationServer server(state, *port, options.stateDir, std::cout);
+    exitCode = server.Serve(stopping);
   }
 
   if (!stopping.exchange(true)) pthread_kill(signalThread.native_handle(), SIGTERM);

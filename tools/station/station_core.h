@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "records/firmware.h"
 #include "tools/station/peer_codec.h"
 
 namespace ql::station {
@@ -22,7 +23,7 @@ struct StationFile {
   Bytes content;
 };
 
-enum class FirmwareFamily { Docking = 0, SingleGas = 1, MultiGas = 2 };
+using FirmwareFamily = records::FirmwareFamily;
 
 struct ReceivedFirmware {
   std::string fileName;
