@@ -321,11 +321,12 @@ class YmodemReceiver {
  public:
   using TimePoint = CYmodem::TimePoint;
 
-  YmodemReceiver(CYmodem& engine, std::filesystem::path folder)
+  YmodemReceiver(CYmodem& engine, std::filesystem::path folder, ReceiverRole role)
       : engine_(engine),
         input_(engine.input_),
         observer_(engine.observer_ != nullptr ? *engine.observer_ : Nobody()),
-        folder_(std::move(folder)) {}
+        folder_(std::move(folder)),
+        role_(role) {}
   ~YmodemReceiver() { DiscardFile(); }
   YmodemReceiver(const YmodemReceiver&) = delete;
   YmodemReceiver& operator=(const YmodemReceiver&) = delete;
@@ -373,6 +374,8 @@ class YmodemReceiver {
   ITransferObserver& observer_;
   const std::filesystem::path folder_;
 
+  const ReceiverRole role_;
+  bool started_ = false;  // the first wait for a header has begun
   std::array<std::uint8_t, 4 + kDataLength> body_{};  // number, complement, data, CRC
   std::uint32_t expected_ = 0;  // block wanted next; 0: a header
   int badComplements_ = 0;
@@ -437,6 +440,9 @@ YmodemReceiver::Packet YmodemReceiver::WaitForPacket() {
   const std::uint8_t prompt = expected_ <= 1 ? kCrcRequest : kNak;
   TimePoint nextPrompt =
       start + (header ? IClock::Duration(kHeaderPromptInterval) : IClock::Duration(kDataPromptAfter));
+  // A station asks for the first header at once.
+  if (header && !started_ && role_ == ReceiverRole::Station) nextPrompt = start;
+  started_ = true;
   bool prompting = true;
   for (;;) {
     std::uint8_t first = 0;
@@ -639,7 +645,8 @@ YmodemReceiver::Step YmodemReceiver::OnEndOfFile() {
     engine_.Write(std::array<std::uint8_t, 2>{kCan, kCan});
     return Fail(std::move(s));
   }
-  if (!Answer({kAck})) return Fail(LineFailed());
+  const bool request = role_ == ReceiverRole::Station;
+  if (!(request ? Answer({kAck, kCrcRequest}) : Answer({kAck}))) return Fail(LineFailed());
   observer_.ClearStatusText();
   expected_ = 0;
   naks_ = 0;
@@ -695,8 +702,8 @@ void YmodemReceiver::DiscardFile() {
   }
 }
 
-ReceiveOutcome CYmodem::Receive(const std::filesystem::path& folder) {
-  YmodemReceiver receiver(*this, folder);
+ReceiveOutcome CYmodem::Receive(const std::filesystem::path& folder, ReceiverRole role) {
+  YmodemReceiver receiver(*this, folder, role);
   return receiver.Run();
 }
 

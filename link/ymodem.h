@@ -129,6 +129,11 @@ struct ReceiveOutcome {
 // both meet.
 enum class SendStart { OnRequest, Unprompted };
 
+// Who receives. The tool waits for the station's header and asks with 'C' only after a
+// silence, and answers the end of a file with ACK alone. A station receiving firmware asks
+// with 'C' at once and answers the end of a file with ACK and 'C'.
+enum class ReceiverRole { Tool, Station };
+
 class CYmodem {
  public:
   using TimePoint = TransferStream::TimePoint;
@@ -149,7 +154,8 @@ class CYmodem {
   // 'C' asks a standard sender to start. Each file is written to a temporary name in
   // `folder` and renamed to the name the sender gave when complete; a name that is not a
   // plain file name is refused and ends the receive.
-  ReceiveOutcome Receive(const std::filesystem::path& folder);
+  ReceiveOutcome Receive(const std::filesystem::path& folder,
+                         ReceiverRole role = ReceiverRole::Tool);
 
   // The next received byte within kByteTimeout; nothing on time-out (which sets
   // abortTransfer) or while abortTransfer is set.

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
+#include <thread>
 
 #include "records/docking_info.h"
 #include "tests/e2e/process.h"
@@ -141,6 +143,105 @@ TEST_F(CliAgainstStation, DetectorRecordOfTheOtherFamilyIsRefused) {
   const auto r = CliOnPort({"write", "detector", (dir_ / "state" / "TKL.cfg").string()});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("Device Type Mismatch"), std::string::npos) << r.err;
+}
+
+// A firmware container built by the tool itself from `size` bytes of bare image.
+fs::path MakeFirmware(const fs::path& dir, const std::string& name, std::size_t size,
+                      const std::string& family, const std::string& tag) {
+  Bytes bare(size);
+  for (std::size_t i = 0; i < size; ++i) bare[i] = static_cast<std::uint8_t>((i * 131) ^ (i >> 9));
+  WriteBytes(dir / "bare.bin", bare);
+  const auto r = RunProgram({QUAYLINK_CLI, "firmware", "pack", "--family", family, "--tag", tag,
+                             (dir / "bare.bin").string(), (dir / name).string()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  return dir / name;
+}
+
+TEST_F(CliAgainstStation, FirmwareUploadArrivesWhole) {
+  StartStation(2);
+  const fs::path file = MakeFirmware(dir_, "RVX_FW.bin", 40000, "rvx", "2.1");
+  const auto r = CliOnPort({"firmware", "upload", "--family", "rvx", file.string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("Firmware file send ok"), std::string::npos);
+  EXPECT_EQ(ReadBytes(dir_ / "state" / "firmware" / "RVX_FW.bin"), ReadBytes(file));
+}
+
+TEST_F(CliAgainstStation, FirmwareThePageWouldRefuseIsNotSent) {
+  StartStation(2);
+  const fs::path wrongName = MakeFirmware(dir_, "firmware.bin", 4000, "rvx", "2.1");
+  const fs::path wrongFamily = MakeFirmware(dir_, "DK_FW.bin", 4000, "rvx", "2.1");
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"firmware", "upload", "--family", "rvx", wrongName.string()}, "File Name Mismatch"},
+      {{"firmware", "upload", "--family", "docking", wrongFamily.string()},
+       "This is not the correct Firmware File."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    const auto r = CliOnPort(c.args);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  }
+  EXPECT_TRUE(fs::is_empty(dir_ / "state" / "firmware"));
+}
+
+TEST_F(CliAgainstStation, LogFilesArriveWholeUnderTheirNames) {
+  StartStation(1);
+  const auto list = CliOnPort({"logs", "list"});
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  std::vector<std::string> names;
+  std::istringstream lines(list.out);
+  for (std::string line; std::getline(lines, line);) names.push_back(line);
+  std::vector<std::string> expected;
+  for (const auto& e : fs::directory_iterator(dir_ / "state" / "logs")) expected.push_back(e.path().filename().string());
+  std::sort(expected.begin(), expected.end());
+  ASSERT_EQ(names, expected);
+  ASSERT_EQ(names.size(), 3u);
+
+  fs::create_directories(dir_ / "saved");
+  std::vector<std::string> args = {"logs", "get", "--dir", (dir_ / "saved").string()};
+  args.insert(args.end(), names.begin(), names.end());
+  const auto get = CliOnPort(args);
+  ASSERT_EQ(get.exitCode, 0) << get.err;
+  EXPECT_NE(get.err.find("Log data save success"), std::string::npos);
+  for (const auto& name : names) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(ReadBytes(dir_ / "saved" / name), ReadBytes(dir_ / "state" / "logs" / name));
+  }
+  // Only the files themselves: no temporary files left behind.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "saved"), fs::directory_iterator()), 3);
+}
+
+TEST_F(CliAgainstStation, LogNameNotListedIsRefused) {
+  StartStation(2);
+  fs::create_directories(dir_ / "saved");
+  const auto r = CliOnPort({"logs", "get", "--dir", (dir_ / "saved").string(), "../../etc/passwd"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("not in the station's log list"), std::string::npos) << r.err;
+}
+
+TEST_F(CliAgainstStation, LineCutDuringAnUploadEndsItWithAMessage) {
+  StartStation(2);
+  const fs::path file = MakeFirmware(dir_, "RVX_FW.bin", 4 << 20, "rvx", "2.1");
+  // The station goes away once the file has started to arrive.
+  std::thread cut([&] {
+    const fs::path incoming = dir_ / "state" / "firmware";
+    for (int i = 0; i < 20000; ++i) {
+      std::error_code ec;
+      if (fs::exists(incoming, ec) && !fs::is_empty(incoming, ec)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ::kill(station_->Pid(), SIGKILL);
+  });
+  const auto started = std::chrono::steady_clock::now();
+  const auto r = CliOnPort({"firmware", "upload", "--family", "rvx", file.string()});
+  cut.join();
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("Connection lost"), std::string::npos) << r.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
 }
 
 TEST_F(CliAgainstStation, UsageAndPortErrors) {

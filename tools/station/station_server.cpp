@@ -107,7 +107,7 @@ void StationServer::SendLog(const std::string& name) {
 }
 
 void StationServer::ReceiveFirmware(const FollowUp& followUp) {
-  const link::ReceiveOutcome out = ymodem_.Receive(firmwareDir_);
+  const link::ReceiveOutcome out = ymodem_.Receive(firmwareDir_, link::ReceiverRole::Station);
   if (!out.status.ok() || out.files.empty()) {
     log_ << "firmware " << followUp.firmwareName << ": " << out.status.message << std::endl;
     return;
