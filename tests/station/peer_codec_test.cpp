@@ -64,6 +64,40 @@ TEST(RequestParser, AHalfSentCopyDoesNotSwallowTheNextRequest) {
   EXPECT_EQ(frames[0].code, 0x34);
 }
 
+// A request frame as the tool builds it.
+Bytes Request(std::uint8_t code, const Bytes& payload) {
+  Bytes frame(4 + payload.size());
+  frame[0] = 0x02;
+  frame[1] = code;
+  frame[2] = static_cast<std::uint8_t>(payload.size());
+  frame[3] = 0;
+  std::copy(payload.begin(), payload.end(), frame.begin() + 4);
+  const auto crc = link::Crc16({frame.data() + 1, frame.size() - 1});
+  frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+  frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+  frame.push_back(0x03);
+  return frame;
+}
+
+TEST(RequestParser, FindsTheRequestRightBehindAHalfCopy) {
+  // A read of the detector record (target 2, whose block holds 0x02 bytes) cut short by the
+  // answer, then at once the read of the docking record.
+  Bytes detector(28, 0);
+  detector[0] = 2;
+  detector[8] = 2;
+  Bytes docking(28, 0);
+  docking[12] = 2;
+  const Bytes first = Request(0x33, detector);
+  Bytes line(first.begin(), first.begin() + 20);
+  const Bytes second = Request(0x33, docking);
+  line.insert(line.end(), second.begin(), second.end());
+  RequestParser p;
+  Clock::time_point t{};
+  const auto frames = FeedAll(p, line, t);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].payload, docking);
+}
+
 TEST(AnswerFrame, WorkedExample) {
   EXPECT_EQ(BuildAnswerFrame(0x40, Bytes{0x01}), (Bytes{0x02, 0x40, 0x00, 0x01, 0x01, 0x4D, 0x8C, 0x03}));
 }

@@ -3,55 +3,46 @@
 #include "link/crc16.h"
 #include "link/frame.h"
 
+#include <algorithm>
+
 namespace ql::station {
 
+void RequestParser::SkipToNextStx() {
+  const auto next = std::find(window_.begin() + 1, window_.end(), link::kStx);
+  window_.erase(window_.begin(), next);
+}
+
 std::optional<RequestFrame> RequestParser::Feed(std::uint8_t b, Clock::time_point now) {
-  if (state_ != State::Idle && now - last_ > kGapLimit) state_ = State::Idle;
+  if (!window_.empty() && now - last_ > kGapLimit) window_.clear();
   last_ = now;
-  switch (state_) {
-    case State::Idle:
-      if (b == link::kStx) {
-        covered_.clear();
-        state_ = State::Command;
-      }
-      return std::nullopt;
-    case State::Command:
-      code_ = b;
-      covered_.push_back(b);
-      state_ = State::LengthLow;
-      return std::nullopt;
-    case State::LengthLow:
-      length_ = b;
-      covered_.push_back(b);
-      state_ = State::LengthHigh;
-      return std::nullopt;
-    case State::LengthHigh:
-      length_ |= static_cast<std::size_t>(b) << 8;
-      covered_.push_back(b);
-      if (length_ > kMaxPayload) {
-        state_ = State::Idle;
-      } else {
-        state_ = length_ > 0 ? State::Payload : State::CrcHigh;
-      }
-      return std::nullopt;
-    case State::Payload:
-      covered_.push_back(b);
-      if (covered_.size() == length_ + 3) state_ = State::CrcHigh;
-      return std::nullopt;
-    case State::CrcHigh:
-      crc_ = static_cast<std::uint16_t>(b << 8);
-      state_ = State::CrcLow;
-      return std::nullopt;
-    case State::CrcLow:
-      crc_ = static_cast<std::uint16_t>(crc_ | b);
-      state_ = crc_ == link::Crc16(covered_) ? State::Etx : State::Idle;
-      return std::nullopt;
-    case State::Etx:
-      state_ = State::Idle;
-      if (b != link::kEtx) return std::nullopt;
-      return RequestFrame{code_, Bytes(covered_.begin() + 3, covered_.end())};
+  if (window_.empty() && b != link::kStx) return std::nullopt;
+  window_.push_back(b);
+  for (;;) {
+    if (window_.size() < 4) return std::nullopt;
+    const std::size_t length = window_[2] | (static_cast<std::size_t>(window_[3]) << 8);
+    if (length > kMaxPayload) {
+      SkipToNextStx();
+      continue;
+    }
+    const std::size_t total = length + link::kFrameOverhead;
+    if (window_.size() < total) return std::nullopt;
+    const std::uint16_t crc = link::Crc16({window_.data() + 1, length + 3});
+    const bool valid = window_[4 + length] == (crc >> 8) && window_[5 + length] == (crc & 0xFF) &&
+                       window_[6 + length] == link::kEtx;
+    if (!valid) {
+      SkipToNextStx();
+      continue;
+    }
+    RequestFrame frame{window_[1], Bytes(window_.begin() + 4, window_.begin() + 4 + static_cast<long>(length))};
+    window_.erase(window_.begin(), window_.begin() + static_cast<long>(total));
+    SkipLeadingNoise();
+    return frame;
   }
-  return std::nullopt;
+}
+
+void RequestParser::SkipLeadingNoise() {
+  const auto stx = std::find(window_.begin(), window_.end(), link::kStx);
+  window_.erase(window_.begin(), stx);
 }
 
 Bytes BuildAnswerFrame(std::uint8_t code, std::span<const std::uint8_t> payload) {

@@ -19,9 +19,12 @@ struct RequestFrame {
   bool operator==(const RequestFrame&) const = default;
 };
 
-// Rebuilds request frames from the line. Bytes outside a frame are ignored; a frame that
-// stops for longer than the gap limit is abandoned, so a half-sent copy of a repeated
-// request never swallows the next request.
+// Rebuilds request frames from the line. Bytes outside a frame are ignored. The tool
+// repeats a request back to back and stops in the middle of a copy when the answer
+// arrives, so the next request often follows a half copy: when a frame fails its check,
+// the search for a frame starts again at the next STX after the failed one's, and the
+// request hidden behind the half copy is found. A frame that stops for longer than the
+// gap limit is abandoned.
 class RequestParser {
  public:
   static constexpr std::chrono::milliseconds kGapLimit{50};
@@ -31,13 +34,13 @@ class RequestParser {
   std::optional<RequestFrame> Feed(std::uint8_t b, Clock::time_point now);
 
  private:
-  enum class State { Idle, Command, LengthLow, LengthHigh, Payload, CrcHigh, CrcLow, Etx };
-  State state_ = State::Idle;
+  // Drops bytes up to the next STX after the first byte.
+  void SkipToNextStx();
+  // Drops bytes before the first STX.
+  void SkipLeadingNoise();
+
   Clock::time_point last_{};
-  std::uint8_t code_ = 0;
-  std::size_t length_ = 0;
-  Bytes covered_;  // command, length bytes, payload: what the CRC covers
-  std::uint16_t crc_ = 0;
+  Bytes window_;  // from the STX of the frame being looked at
 };
 
 // An answer frame: STX, code, length high byte first, payload, CRC, ETX.
