@@ -54,13 +54,22 @@ std::optional<IClock::TimePoint> VirtualClock::AllBlockedUntil(
   std::lock_guard lock(clientsMutex_);
   if (participants.empty()) return std::nullopt;
   std::optional<TimePoint> earliest;
-  for (IClockClient* client : participants) {
+  std::vector<std::uint64_t> versions(participants.size());
+  for (std::size_t i = 0; i < participants.size(); ++i) {
+    IClockClient* client = participants[i];
     if (std::find(clients_.begin(), clients_.end(), client) == clients_.end()) {
       return std::nullopt;
     }
-    const std::optional<TimePoint> until = client->BlockedUntil();
+    const std::optional<TimePoint> until = client->BlockedUntil(versions[i]);
     if (!until) return std::nullopt;
     if (!earliest || *until < *earliest) earliest = until;
+  }
+  // The readings above are taken one after the other: a reader seen blocked may have been
+  // fed by one seen later. Unchanged versions on a second look prove that all of them were
+  // blocked at the same moment.
+  for (std::size_t i = 0; i < participants.size(); ++i) {
+    std::uint64_t again = 0;
+    if (!participants[i]->BlockedUntil(again) || again != versions[i]) return std::nullopt;
   }
   return earliest;
 }

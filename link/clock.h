@@ -22,8 +22,11 @@ class IClockClient {
   // The clock's time has moved on: wake every waiter so it re-checks its deadline.
   virtual void OnClockAdvanced() = 0;
   // The deadline of a reader that is blocked with nothing to read (and no abort), or
-  // nothing when no reader is blocked. Only a virtual clock asks.
-  virtual std::optional<std::chrono::steady_clock::time_point> BlockedUntil() = 0;
+  // nothing when no reader is blocked. `version` changes whenever bytes arrive or a wait
+  // ends, so that two equal readings show the reader stayed blocked in between. Only a
+  // virtual clock asks.
+  virtual std::optional<std::chrono::steady_clock::time_point> BlockedUntil(
+      std::uint64_t& version) = 0;
 };
 
 // Thread safety: every member may be called from any thread.

@@ -25,6 +25,7 @@ void TransferStream::Feed(std::span<const std::uint8_t> bytes) {
       }
       bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
     }
+    ++version_;
   }
   changed_.notify_all();
 }
@@ -43,6 +44,7 @@ void TransferStream::SetAbort() {
   {
     std::lock_guard lock(mutex_);
     abort_ = true;
+    ++version_;
   }
   changed_.notify_all();
 }
@@ -74,6 +76,7 @@ WaitStatus TransferStream::WaitLocked(std::unique_lock<std::mutex>& lock, TimePo
     clock_.WaitUntil(changed_, lock, deadline);
   }
   readerWaiting_ = false;
+  ++version_;
   return status;
 }
 
@@ -111,8 +114,9 @@ void TransferStream::OnClockAdvanced() {
   changed_.notify_all();
 }
 
-std::optional<TransferStream::TimePoint> TransferStream::BlockedUntil() {
+std::optional<TransferStream::TimePoint> TransferStream::BlockedUntil(std::uint64_t& version) {
   std::lock_guard lock(mutex_);
+  version = version_;
   if (!readerWaiting_ || abort_ || !bytes_.empty()) return std::nullopt;
   if (clock_.Now() >= readerDeadline_) return std::nullopt;
   return readerDeadline_;

@@ -67,7 +67,7 @@ class TransferStream final : public IClockClient {
 
   // IClockClient: the clock's side, for a virtual clock.
   void OnClockAdvanced() override;
-  std::optional<TimePoint> BlockedUntil() override;
+  std::optional<TimePoint> BlockedUntil(std::uint64_t& version) override;
 
  private:
   // Waits for data, abort or the deadline with `lock` held on mutex_.
@@ -81,6 +81,7 @@ class TransferStream final : public IClockClient {
   bool abort_ = false;                  // guarded by mutex_
   bool readerWaiting_ = false;          // guarded by mutex_
   TimePoint readerDeadline_{};          // guarded by mutex_
+  std::uint64_t version_ = 0;           // guarded by mutex_; see BlockedUntil
 };
 
 }  // namespace ql::link

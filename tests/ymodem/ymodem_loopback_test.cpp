@@ -167,6 +167,40 @@ TEST_F(Loopback, BlockNumbersWrapAfter255) {
   EXPECT_EQ(numbers[257], 1);
 }
 
+// The pairings of the tool and the station: the station sends its logs without waiting for
+// a request, and as a receiver asks at once and answers the end of file with ACK 'C'.
+TEST_F(Loopback, AStationSendingUnpromptedMeetsTheToolsReceiverWithoutARequest) {
+  std::vector<Bytes> answers;
+  toSender_.onWrite = [&](const Bytes& b) { answers.push_back(b); };
+  const Bytes content = Pattern(2000);
+  elapsed_ = RunInVirtualTime(
+      clock_,
+      {{&senderInput_, [&] { sent_ = sender_.SendFile(content, "log.txt", SendStart::Unprompted); }},
+       {&receiverInput_, [&] { received_ = receiver_.Receive(folder_); }}});
+  ASSERT_TRUE(sent_.status.ok()) << sent_.status.message;
+  ASSERT_TRUE(received_.status.ok()) << received_.status.message;
+  EXPECT_EQ(ReadFile(folder_ / "log.txt"), content);
+  ASSERT_FALSE(answers.empty());
+  EXPECT_EQ(answers.front(), (Bytes{kAck, kC}));  // no 'C' before the header
+  EXPECT_EQ(std::count(answers.begin(), answers.end(), Bytes{kC}), 0);
+  EXPECT_LT(elapsed_, 1s);
+}
+
+TEST_F(Loopback, TheToolsSenderMeetsAStationReceiver) {
+  std::vector<Bytes> answers;
+  toSender_.onWrite = [&](const Bytes& b) { answers.push_back(b); };
+  const Bytes content = Pattern(2000);
+  elapsed_ = RunInVirtualTime(
+      clock_, {{&senderInput_, [&] { sent_ = sender_.SendFile(content, "fw.bin"); }},
+               {&receiverInput_,
+                [&] { received_ = receiver_.Receive(folder_, ReceiverRole::Station); }}});
+  ASSERT_TRUE(sent_.status.ok()) << sent_.status.message;
+  ASSERT_TRUE(received_.status.ok()) << received_.status.message;
+  EXPECT_EQ(ReadFile(folder_ / "fw.bin"), content);
+  EXPECT_EQ(answers, (std::vector<Bytes>{{kC}, {kAck, kC}, {kAck}, {kAck}, {kAck, kC}, {kAck}}));
+  EXPECT_LT(elapsed_, 1s);
+}
+
 // The receiver's last ACK lost for good: the file is complete on disk, the sender cannot
 // know it and says so.
 TEST_F(Loopback, ALostFinalAckLeavesTheFileDeliveredAndTheSendUnconfirmed) {

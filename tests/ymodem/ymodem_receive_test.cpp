@@ -289,6 +289,18 @@ TEST_F(ReceiveTest, AnExistingFileIsReplacedWhenTheNewOneIsComplete) {
   EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
 }
 
+TEST_F(ReceiveTest, AFileThatCannotBeStoredCancelsAndLeavesNoTrace) {
+  std::filesystem::create_directory(folder_ / "taken");  // a folder holds the name
+  stream_.Feed(Header("taken", "300"));
+  peer_.Script({DataBlocks(Pattern(300))[0], {kEot}});
+  const ReceiveOutcome outcome = Receive();
+  EXPECT_EQ(outcome.status.kind, ErrorKind::Io);
+  EXPECT_TRUE(outcome.files.empty());
+  EXPECT_EQ(peer_.Writes().back(), (Bytes{kCan, kCan}));
+  EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"taken"}));
+  EXPECT_TRUE(std::filesystem::is_empty(folder_ / "taken"));
+}
+
 TEST_F(ReceiveTest, AMissingFolderIsRefusedBeforeAnythingIsSent) {
   std::filesystem::remove(folder_);
   stream_.Feed(Header("a.bin", "300"));

@@ -230,5 +230,24 @@ TEST_F(SendFileTest, AnEmptyFileIsAHeaderWithSize0ThenEot) {
   EXPECT_EQ(Label(writes[2]), "end");
 }
 
+// The waits the transfer workers use before a transfer starts.
+TEST_F(SendFileTest, GetByteGivesUpAfter10SecondsAndSetsAbort) {
+  std::optional<std::uint8_t> got;
+  const IClock::Duration elapsed =
+      RunInVirtualTime(clock_, {{&stream_, [&] { got = engine_.GetByte(); }}});
+  EXPECT_FALSE(got);
+  EXPECT_EQ(elapsed, std::chrono::seconds(10));
+  EXPECT_TRUE(stream_.AbortRequested());
+}
+
+TEST_F(SendFileTest, WaitForByteSkipsOtherBytes) {
+  stream_.Feed(Bytes{kNak, 0x00, kC, kAck});
+  std::optional<std::uint8_t> got;
+  RunInVirtualTime(clock_, {{&stream_, [&] { got = engine_.WaitForByte(kC); }}});
+  EXPECT_EQ(got, kC);
+  EXPECT_EQ(stream_.Available(), 1u);
+  EXPECT_FALSE(stream_.AbortRequested());
+}
+
 }  // namespace
 }  // namespace ql::link
