@@ -98,6 +98,19 @@ TEST(RequestParser, FindsTheRequestRightBehindAHalfCopy) {
   EXPECT_EQ(frames[0].payload, docking);
 }
 
+TEST(RequestParser, AHalfCopyAnnouncingALongFrameDoesNotHoldUpTheNext) {
+  // Only the STX of a copy went out; the next request's command and length bytes then read
+  // as a length of thousands of bytes.
+  Bytes line = {0x02};
+  const Bytes next = Request(0x37, {'D', 'K', '_', 'F', 'W', '.', 'b', 'i', 'n'});
+  line.insert(line.end(), next.begin(), next.end());
+  RequestParser p;
+  Clock::time_point t{};
+  const auto frames = FeedAll(p, line, t);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].code, 0x37);
+}
+
 TEST(AnswerFrame, WorkedExample) {
   EXPECT_EQ(BuildAnswerFrame(0x40, Bytes{0x01}), (Bytes{0x02, 0x40, 0x00, 0x01, 0x01, 0x4D, 0x8C, 0x03}));
 }

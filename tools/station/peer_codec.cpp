@@ -17,32 +17,28 @@ std::optional<RequestFrame> RequestParser::Feed(std::uint8_t b, Clock::time_poin
   last_ = now;
   if (window_.empty() && b != link::kStx) return std::nullopt;
   window_.push_back(b);
-  for (;;) {
-    if (window_.size() < 4) return std::nullopt;
-    const std::size_t length = window_[2] | (static_cast<std::size_t>(window_[3]) << 8);
-    if (length > kMaxPayload) {
-      SkipToNextStx();
+  // A frame may end at this byte starting at any STX in the window: the first one can be
+  // a half copy whose length bytes are really the next frame's command and length.
+  for (std::size_t start = 0; start < window_.size(); ++start) {
+    if (window_[start] != link::kStx || window_.size() - start < link::kFrameOverhead) continue;
+    const std::size_t length = window_[start + 2] | (static_cast<std::size_t>(window_[start + 3]) << 8);
+    if (length > kMaxPayload || start + length + link::kFrameOverhead != window_.size()) continue;
+    const std::uint8_t* f = window_.data() + start;
+    const std::uint16_t crc = link::Crc16({f + 1, length + 3});
+    if (f[4 + length] != (crc >> 8) || f[5 + length] != (crc & 0xFF) || f[6 + length] != link::kEtx) {
       continue;
     }
-    const std::size_t total = length + link::kFrameOverhead;
-    if (window_.size() < total) return std::nullopt;
-    const std::uint16_t crc = link::Crc16({window_.data() + 1, length + 3});
-    const bool valid = window_[4 + length] == (crc >> 8) && window_[5 + length] == (crc & 0xFF) &&
-                       window_[6 + length] == link::kEtx;
-    if (!valid) {
-      SkipToNextStx();
-      continue;
-    }
-    RequestFrame frame{window_[1], Bytes(window_.begin() + 4, window_.begin() + 4 + static_cast<long>(length))};
-    window_.erase(window_.begin(), window_.begin() + static_cast<long>(total));
-    SkipLeadingNoise();
+    RequestFrame frame{f[1], Bytes(f + 4, f + 4 + length)};
+    window_.clear();
     return frame;
   }
-}
-
-void RequestParser::SkipLeadingNoise() {
-  const auto stx = std::find(window_.begin(), window_.end(), link::kStx);
-  window_.erase(window_.begin(), stx);
+  // Nothing can start at the first byte any more once the window passed its frame's end.
+  while (!window_.empty()) {
+    const std::size_t length = window_.size() >= 4 ? (window_[2] | (static_cast<std::size_t>(window_[3]) << 8)) : 0;
+    if (window_.size() < 4 || (length <= kMaxPayload && window_.size() < length + link::kFrameOverhead)) break;
+    SkipToNextStx();
+  }
+  return std::nullopt;
 }
 
 Bytes BuildAnswerFrame(std::uint8_t code, std::span<const std::uint8_t> payload) {

@@ -23,8 +23,8 @@ struct RequestFrame {
 // repeats a request back to back and stops in the middle of a copy when the answer
 // arrives, so the next request often follows a half copy: when a frame fails its check,
 // the search for a frame starts again at the next STX after the failed one's, and the
-// request hidden behind the half copy is found. A frame that stops for longer than the
-// gap limit is abandoned.
+// request hidden behind the half copy is found, also when the half copy's length bytes
+// announce a long frame. A frame that stops for longer than the gap limit is abandoned.
 class RequestParser {
  public:
   static constexpr std::chrono::milliseconds kGapLimit{50};
@@ -36,8 +36,7 @@ class RequestParser {
  private:
   // Drops bytes up to the next STX after the first byte.
   void SkipToNextStx();
-  // Drops bytes before the first STX.
-  void SkipLeadingNoise();
+
 
   Clock::time_point last_{};
   Bytes window_;  // from the STX of the frame being looked at

@@ -85,6 +85,11 @@ void StationServer::StartTransfer(const FollowUp& followUp, std::span<const std:
 }
 
 void StationServer::RunTransfer(const FollowUp& followUp) {
+  // Copies of the request may still be on their way (the tool repeats it until our answer
+  // reaches it); let the line settle so they are not taken for the transfer's first bytes.
+  std::uint8_t b = 0;
+  while (stream_.Take(b, stream_.Clock().Now() + kSettle) == link::WaitStatus::Ready) {
+  }
   if (followUp.kind == FollowUp::Kind::SendLog) {
     SendLog(followUp.logName);
   } else {
@@ -96,12 +101,6 @@ void StationServer::SendLog(const std::string& name) {
   const auto it = std::find_if(state_.logs.begin(), state_.logs.end(),
                                [&](const StationFile& f) { return f.name == name; });
   if (it == state_.logs.end()) return;
-  // Copies of the request may still be on their way; let the line settle before the
-  // header goes out unprompted.
-  std::uint8_t b = 0;
-  while (stream_.Take(b, stream_.Clock().Now() + std::chrono::milliseconds(20)) ==
-         link::WaitStatus::Ready) {
-  }
   const link::SendOutcome out = ymodem_.SendFile(it->content, it->name, link::SendStart::Unprompted);
   log_ << "log " << name << ": " << (out.status.ok() ? "sent" : out.status.message) << std::endl;
 }

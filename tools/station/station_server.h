@@ -18,6 +18,9 @@ namespace ql::station {
 
 class StationServer {
  public:
+  // Silence that ends the tool's repeated request before a transfer starts.
+  static constexpr std::chrono::milliseconds kSettle{20};
+
   // `state`, `port` (open) and `log` must outlive the server. Firmware received is kept in
   // `stateDir`/firmware when given, else in a temporary folder.
   StationServer(StationState& state, link::ISerialPort& port,
