@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "records/byte_order.h"
+
 namespace ql::engine {
 
 using link::ReceivedFrame;
@@ -18,9 +20,7 @@ constexpr std::uint8_t kResponseTickLimit = 10;
 constexpr std::size_t kLongRequest = 12;
 
 std::int32_t Le32(std::span<const std::uint8_t> p, std::size_t offset) {
-  std::uint32_t v = 0;
-  for (std::size_t i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(p[offset + i]) << (8 * i);
-  return static_cast<std::int32_t>(v);
+  return static_cast<std::int32_t>(records::le::LoadU32(p, offset));
 }
 
 // The station's clock as local time; nothing when a field is out of range.
@@ -371,6 +371,13 @@ void Engine::StartRecordRead(RecordType type) {
   }
 }
 
+void Engine::StartDetectorRead() {
+  const int type = deviceType_.load();
+  if (type != device::kSingleGas && type != device::kMultiGas) return;
+  readTarget_ = ReadTarget::Detector;
+  StartRecordRead(type == device::kSingleGas ? RecordType::SingleGas : RecordType::MultiGas);
+}
+
 void Engine::PageRead(RecordType type) {
   readTarget_ = ReadTarget::FollowTab;
   StartRecordRead(type);
@@ -413,13 +420,7 @@ void Engine::OnDeviceType(const ReceivedFrame& frame) {
   activeDeviceType_ = deviceType_.load();
   ui_.ShowDeviceType(activeDeviceType_);
   ui_.BuildTabItems(deviceType_.load());
-  if (deviceType_.load() == device::kSingleGas) {
-    readTarget_ = ReadTarget::Detector;
-    StartRecordRead(RecordType::SingleGas);
-  } else if (deviceType_.load() == device::kMultiGas) {
-    readTarget_ = ReadTarget::Detector;
-    StartRecordRead(RecordType::MultiGas);
-  }
+  StartDetectorRead();
 }
 
 void Engine::OnReadData(const ReceivedFrame& frame) {
@@ -590,13 +591,7 @@ void Engine::OnClockSet(const ReceivedFrame& frame) {
   if (!TakeStationClock(frame, false)) return;
   if (!readSequencePending_) return;
   readSequencePending_ = false;
-  if (deviceType_.load() == device::kSingleGas) {
-    readTarget_ = ReadTarget::Detector;
-    StartRecordRead(RecordType::SingleGas);
-  } else if (deviceType_.load() == device::kMultiGas) {
-    readTarget_ = ReadTarget::Detector;
-    StartRecordRead(RecordType::MultiGas);
-  }
+  StartDetectorRead();
 }
 
 // ---- service page --------------------------------------------------------------------

@@ -183,6 +183,8 @@ class Engine final : private link::ISerialEvents,
   std::span<std::uint8_t> Buffer(RecordType type);
   // Steps shared by a page's Read and the automatic read sequence (readTarget untouched).
   void StartRecordRead(RecordType type);
+  // The automatic read of the station family's detector record (readTarget: detector).
+  void StartDetectorRead();
   void OnResponseTimeout();
   void OnResendTick();
   bool TakeStationClock(const link::ReceivedFrame& frame, bool replaceEmptyDate);

@@ -1,17 +1,12 @@
 #include "engine/request_block.h"
 
+#include "records/byte_order.h"
+
 namespace ql::engine {
 namespace {
 
-void PutLe32(std::uint8_t* out, std::int32_t v) {
-  const auto u = static_cast<std::uint32_t>(v);
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(u >> (8 * i));
-}
-
-std::int32_t GetLe32(const std::uint8_t* in) {
-  std::uint32_t u = 0;
-  for (int i = 0; i < 4; ++i) u |= static_cast<std::uint32_t>(in[i]) << (8 * i);
-  return static_cast<std::int32_t>(u);
+std::int32_t GetLe32(std::span<const std::uint8_t> in, std::size_t offset) {
+  return static_cast<std::int32_t>(records::le::LoadU32(in, offset));
 }
 
 }  // namespace
@@ -29,16 +24,18 @@ std::array<std::uint8_t, RequestBlock::kSize> RequestBlock::Bytes() const {
   std::array<std::uint8_t, kSize> out{};
   const std::int32_t fields[7] = {target, time.year, time.month, time.day,
                                   time.hour, time.minute, time.second};
-  for (int i = 0; i < 7; ++i) PutLe32(out.data() + 4 * i, fields[i]);
+  for (std::size_t i = 0; i < 7; ++i) {
+    records::le::StoreU32(out, 4 * i, static_cast<std::uint32_t>(fields[i]));
+  }
   return out;
 }
 
 RequestBlock RequestBlock::FromBytes(std::span<const std::uint8_t> bytes) {
   RequestBlock b;
   if (bytes.size() < kSize) return b;
-  b.target = GetLe32(bytes.data());
-  b.time = {GetLe32(bytes.data() + 4),  GetLe32(bytes.data() + 8),  GetLe32(bytes.data() + 12),
-            GetLe32(bytes.data() + 16), GetLe32(bytes.data() + 20), GetLe32(bytes.data() + 24)};
+  b.target = GetLe32(bytes, 0);
+  b.time = {GetLe32(bytes, 4),  GetLe32(bytes, 8),  GetLe32(bytes, 12),
+            GetLe32(bytes, 16), GetLe32(bytes, 20), GetLe32(bytes, 24)};
   return b;
 }
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "link/posix_fd.h"
 #include "link/serial_port.h"
 
 namespace ql::link {
@@ -84,16 +85,12 @@ class PosixSerialPort final : public ISerialPort {
       return Status::Error(ErrorKind::Io, ErrnoText(path + ": line settings refused", err));
     }
     ::tcflush(fd, TCIOFLUSH);
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) != 0) {
-      const int err = errno;
+    if (Status s = wake_.Open(); !s.ok()) {
       ::ioctl(fd, TIOCNXCL);
       ::close(fd);
-      return Status::Error(ErrorKind::Io, ErrnoText("wake pipe", err));
+      return s;
     }
     fd_ = fd;
-    wakeRead_ = pipeFds[0];
-    wakeWrite_ = pipeFds[1];
     return Status::Ok();
   }
 
@@ -106,40 +103,12 @@ class PosixSerialPort final : public ISerialPort {
       ::close(fd_);
       fd_ = -1;
     }
-    if (wakeRead_ >= 0) ::close(wakeRead_);
-    if (wakeWrite_ >= 0) ::close(wakeWrite_);
-    wakeRead_ = wakeWrite_ = -1;
+    wake_.Close();
   }
 
   std::size_t Write(std::span<const std::uint8_t> bytes,
                     std::optional<std::chrono::milliseconds> limit) override {
-    if (fd_ < 0) return 0;
-    const auto end = std::chrono::steady_clock::now() + limit.value_or(std::chrono::hours(0));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-      if (n > 0) {
-        done += static_cast<std::size_t>(n);
-        continue;
-      }
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && errno != EAGAIN) return done;
-      // The output queue is full: wait for room, a wake-up or the end of the limit.
-      int timeoutMs = -1;
-      if (limit) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return done;
-        timeoutMs = static_cast<int>(left.count());
-      }
-      pollfd fds[2] = {{fd_, POLLOUT, 0}, {wakeRead_, POLLIN, 0}};
-      const int r = ::poll(fds, 2, timeoutMs);
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0 || (fds[1].revents & POLLIN) || (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))) {
-        return done;
-      }
-    }
-    return done;
+    return posix::WriteAll(fd_, wake_, bytes, limit);
   }
 
   std::optional<std::size_t> Read(std::span<std::uint8_t> buffer) override {
@@ -162,7 +131,7 @@ class PosixSerialPort final : public ISerialPort {
 
   WaitResult WaitForData() override {
     for (;;) {
-      pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+      pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_.ReadFd(), POLLIN, 0}};
       const int r = ::poll(fds, 2, -1);
       if (r < 0) {
         if (errno == EINTR) continue;
@@ -177,17 +146,12 @@ class PosixSerialPort final : public ISerialPort {
     }
   }
 
-  void Wake() override {
-    if (wakeWrite_ < 0) return;
-    const std::uint8_t b = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &b, 1);
-  }
+  void Wake() override { wake_.Wake(); }
 
  private:
   static constexpr int kFirstByteTimeoutMs = 10;
   int fd_ = -1;
-  int wakeRead_ = -1;
-  int wakeWrite_ = -1;
+  posix::WakePipe wake_;
 };
 
 }  // namespace

@@ -34,47 +34,25 @@ link::Status PtyMasterPort::Open(const std::string&, const link::LineSettings&) 
       ::tcsetattr(keepSlave_, TCSANOW, &tio);
     }
   }
-  int fds[2];
-  if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
-    const int err = errno;
+  if (link::Status s = wake_.Open(); !s.ok()) {
     Close();
-    return link::Status::Error(link::ErrorKind::Io, std::string("wake pipe: ") + std::strerror(err));
+    return s;
   }
-  wakeRead_ = fds[0];
-  wakeWrite_ = fds[1];
   ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
   return link::Status::Ok();
 }
 
 void PtyMasterPort::Close() {
-  for (int* fd : {&master_, &keepSlave_, &wakeRead_, &wakeWrite_}) {
+  for (int* fd : {&master_, &keepSlave_}) {
     if (*fd >= 0) ::close(*fd);
     *fd = -1;
   }
+  wake_.Close();
 }
 
 std::size_t PtyMasterPort::Write(std::span<const std::uint8_t> bytes,
                                  std::optional<std::chrono::milliseconds> limit) {
-  std::size_t done = 0;
-  const auto end = std::chrono::steady_clock::now() + limit.value_or(std::chrono::hours(0));
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return done;
-    int timeoutMs = -1;
-    if (limit) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return done;
-      timeoutMs = static_cast<int>(left.count());
-    }
-    pollfd fds[2] = {{master_, POLLOUT, 0}, {wakeRead_, POLLIN, 0}};
-    if (::poll(fds, 2, timeoutMs) <= 0 || (fds[1].revents & POLLIN)) return done;
-  }
-  return done;
+  return link::posix::WriteAll(master_, wake_, bytes, limit);
 }
 
 std::optional<std::size_t> PtyMasterPort::Read(std::span<std::uint8_t> buffer) {
@@ -89,7 +67,7 @@ std::optional<std::size_t> PtyMasterPort::Read(std::span<std::uint8_t> buffer) {
 
 link::WaitResult PtyMasterPort::WaitForData() {
   for (;;) {
-    pollfd fds[2] = {{master_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+    pollfd fds[2] = {{master_, POLLIN, 0}, {wake_.ReadFd(), POLLIN, 0}};
     const int r = ::poll(fds, 2, -1);
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) return link::WaitResult::LineLost;
@@ -99,10 +77,6 @@ link::WaitResult PtyMasterPort::WaitForData() {
   }
 }
 
-void PtyMasterPort::Wake() {
-  if (wakeWrite_ < 0) return;
-  const std::uint8_t b = 1;
-  [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &b, 1);
-}
+void PtyMasterPort::Wake() { wake_.Wake(); }
 
 }  // namespace ql::station

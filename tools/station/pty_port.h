@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "link/posix_fd.h"
 #include "link/serial_port.h"
 
 namespace ql::station {
@@ -26,8 +27,7 @@ class PtyMasterPort final : public link::ISerialPort {
  private:
   int master_ = -1;
   int keepSlave_ = -1;  // keeps the line up while no tool has the port open
-  int wakeRead_ = -1;
-  int wakeWrite_ = -1;
+  link::posix::WakePipe wake_;
   std::string slavePath_;
 };
 

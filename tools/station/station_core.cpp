@@ -1,5 +1,7 @@
 #include "tools/station/station_core.h"
 
+#include "records/byte_order.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -11,14 +13,11 @@ constexpr std::size_t kLogFirstTable = 32;
 constexpr std::size_t kLogSecondTable = 128;
 constexpr std::size_t kCertificateSlots = 128;
 
-void PutLe(Bytes& b, std::size_t offset, std::uint32_t v, int width) {
-  for (int i = 0; i < width; ++i) b[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
+using records::le::StoreU16;
+using records::le::StoreU32;
 
 std::int32_t GetLe32(const Bytes& b, std::size_t offset) {
-  std::uint32_t v = 0;
-  for (std::size_t i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(b[offset + i]) << (8 * i);
-  return static_cast<std::int32_t>(v);
+  return static_cast<std::int32_t>(records::le::LoadU32(b, offset));
 }
 
 void PutName(Bytes& b, std::size_t offset, const std::string& name) {
@@ -36,11 +35,11 @@ std::string SlotName(const Bytes& payload) {
 Bytes BuildLogList(const std::vector<StationFile>& logs) {
   if (logs.empty()) return {};
   Bytes record(8 + (kLogFirstTable + kLogSecondTable) * kSlot, 0);
-  PutLe(record, 0, static_cast<std::uint32_t>(record.size()), 4);
+  StoreU32(record, 0, static_cast<std::uint32_t>(record.size()));
   const std::size_t first = std::min(logs.size(), kLogFirstTable);
   const std::size_t second = std::min(logs.size() - first, kLogSecondTable);
-  PutLe(record, 4, static_cast<std::uint32_t>(first), 2);
-  PutLe(record, 6, static_cast<std::uint32_t>(second), 2);
+  StoreU16(record, 4, static_cast<std::uint16_t>(first));
+  StoreU16(record, 6, static_cast<std::uint16_t>(second));
   for (std::size_t i = 0; i < first; ++i) PutName(record, 8 + i * kSlot, logs[i].name);
   for (std::size_t j = 0; j < second; ++j) {
     PutName(record, 8 + (kLogFirstTable + j) * kSlot, logs[first + j].name);
@@ -51,9 +50,9 @@ Bytes BuildLogList(const std::vector<StationFile>& logs) {
 Bytes BuildCertificateList(const std::vector<StationFile>& certificates) {
   if (certificates.empty()) return {};
   Bytes record(6 + kCertificateSlots * kSlot, 0);
-  PutLe(record, 0, static_cast<std::uint32_t>(record.size()), 4);
+  StoreU32(record, 0, static_cast<std::uint32_t>(record.size()));
   const std::size_t n = std::min(certificates.size(), kCertificateSlots);
-  PutLe(record, 4, static_cast<std::uint32_t>(n), 2);
+  StoreU16(record, 4, static_cast<std::uint16_t>(n));
   for (std::size_t i = 0; i < n; ++i) PutName(record, 6 + i * kSlot, certificates[i].name);
   return record;
 }
@@ -80,7 +79,7 @@ Bytes StationCore::ClockBlock() const {
   Bytes b(28, 0);
   const std::int32_t fields[7] = {0, tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                                   tm.tm_hour, tm.tm_min, tm.tm_sec};
-  for (std::size_t i = 0; i < 7; ++i) PutLe(b, 4 * i, static_cast<std::uint32_t>(fields[i]), 4);
+  for (std::size_t i = 0; i < 7; ++i) StoreU32(b, 4 * i, static_cast<std::uint32_t>(fields[i]));
   return b;
 }
 

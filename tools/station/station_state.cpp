@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "records/byte_order.h"
 #include "records/docking_info.h"
 #include "records/multi_gas.h"
 #include "records/single_gas.h"
@@ -93,13 +94,9 @@ Bytes SampleLog(const std::string& day, int events) {
   return Text(text);
 }
 
-void Put16(Bytes& b, std::size_t offset, std::uint16_t v) {
-  b[offset] = static_cast<std::uint8_t>(v);
-  b[offset + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-
+void Put16(Bytes& b, std::size_t offset, std::uint16_t v) { le::StoreU16(b, offset, v); }
 void Put32(Bytes& b, std::size_t offset, std::int32_t v) {
-  for (std::size_t i = 0; i < 4; ++i) b[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
+  le::StoreU32(b, offset, static_cast<std::uint32_t>(v));
 }
 
 // A certificate record; values per gas in the order LEL, O2, CO, H2S, in tenths.
