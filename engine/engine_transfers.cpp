@@ -5,6 +5,7 @@
 
 #include "engine/engine.h"
 #include "pages/firmware_names.h"
+#include "records/byte_order.h"
 
 namespace ql::engine {
 
@@ -170,11 +171,10 @@ void Engine::OnLogList(const ReceivedFrame& frame) {
   if ((type == device::kSingleGas || type == device::kMultiGas) && p.size() >= 8) {
     // The record says how long it is and how many names each table holds; nothing is
     // read beyond what arrived or beyond the tables' room.
-    const std::size_t size = std::min<std::size_t>(
-        {p[0] | (p[1] << 8) | (static_cast<std::size_t>(p[2]) << 16) | (static_cast<std::size_t>(p[3]) << 24),
-         p.size(), kLogListMax});
-    const std::size_t first = std::min<std::size_t>(p[4] | (p[5] << 8), kLogFirstTable);
-    const std::size_t second = std::min<std::size_t>(p[6] | (p[7] << 8), kLogSecondTable);
+    const std::size_t size =
+        std::min<std::size_t>({records::le::LoadU32(p, 0), p.size(), kLogListMax});
+    const std::size_t first = std::min<std::size_t>(records::le::LoadU16(p, 4), kLogFirstTable);
+    const std::size_t second = std::min<std::size_t>(records::le::LoadU16(p, 6), kLogSecondTable);
     const auto addRow = [&](std::size_t offset) {
       if (offset + kLogSlotSize <= size) ui_.AddLogRow(SlotText(p.subspan(offset, kLogSlotSize)));
     };

@@ -10,8 +10,8 @@ constexpr std::array<std::uint16_t, 256> MakeTable() {
   for (unsigned i = 0; i < 256; ++i) {
     auto crc = static_cast<std::uint16_t>(i << 8);
     for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc & 0x8000u) ? static_cast<std::uint16_t>((crc << 1) ^ 0x1021u)
-                            : static_cast<std::uint16_t>(crc << 1);
+      const unsigned shifted = static_cast<unsigned>(crc) << 1;
+      crc = static_cast<std::uint16_t>((crc & 0x8000u) ? shifted ^ 0x1021u : shifted);
     }
     table[i] = crc;
   }
@@ -24,7 +24,7 @@ constexpr auto kTable = MakeTable();
 
 std::uint16_t Crc16Update(std::uint16_t crc, std::span<const std::uint8_t> bytes) {
   for (std::uint8_t b : bytes) {
-    crc = static_cast<std::uint16_t>((crc << 8) ^ kTable[((crc >> 8) ^ b) & 0xFFu]);
+    crc = static_cast<std::uint16_t>((crc << 8) ^ kTable[static_cast<std::size_t>((crc >> 8) ^ b) & 0xFFu]);
   }
   return crc;
 }
