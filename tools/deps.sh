@@ -2,9 +2,6 @@
 # Installs the Debian packages the build and the tests need, skipping those already present.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev lrzsz)
-if [ "${QUAYLINK_GUI:-1}" = 1 ]; then
-  packages+=(qt6-base-dev)
-fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
