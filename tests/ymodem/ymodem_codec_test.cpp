@@ -88,6 +88,7 @@ struct HeaderCase {
   std::string name;
   std::uint64_t size;
 };
+void PrintTo(const HeaderCase& c, std::ostream* os) { *os << c.label; }
 
 Bytes HeaderBytes(const std::string& name, const std::string& tail, std::size_t length = 128) {
   Bytes b(name.begin(), name.end());

@@ -72,6 +72,7 @@ struct LineCase {
   std::vector<Hit> toReceiver;  // on the sender's writes
   std::vector<Hit> toSender;    // on the receiver's writes
 };
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.label; }
 
 class Loopback : public testing::Test {
  protected:

@@ -96,6 +96,7 @@ struct SbCase {
   const char* label;
   std::vector<std::pair<std::string, std::size_t>> files;
 };
+void PrintTo(const SbCase& c, std::ostream* os) { *os << c.label; }
 
 class SbToOurReceiver : public LrzszTest, public testing::WithParamInterface<SbCase> {};
 

@@ -133,6 +133,7 @@ struct BadBlockCase {
   const char* label;
   Bytes sent;
 };
+void PrintTo(const BadBlockCase& c, std::ostream* os) { *os << c.label; }
 
 class ReceiveNaks : public ReceiveTest, public testing::WithParamInterface<BadBlockCase> {};
 
@@ -230,6 +231,7 @@ struct RefusedCase {
   const char* label;
   Bytes header;
 };
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.label; }
 
 class ReceiveRefuses : public ReceiveTest, public testing::WithParamInterface<RefusedCase> {};
 

@@ -90,6 +90,7 @@ struct RepeatCase {
   std::vector<Bytes> replies;
   std::vector<std::string> writes;
 };
+void PrintTo(const RepeatCase& c, std::ostream* os) { *os << c.label; }
 
 class SendFileRepeats : public SendFileTest, public testing::WithParamInterface<RepeatCase> {};
 
