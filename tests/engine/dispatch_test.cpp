@@ -30,6 +30,7 @@ struct SequenceCase {
   std::int32_t detectorTarget;
   std::size_t detectorSize;
 };
+void PrintTo(const SequenceCase& c, std::ostream* os) { *os << c.name; }
 
 class AutomaticRead : public EngineFixture, public testing::WithParamInterface<SequenceCase> {};
 
@@ -151,6 +152,7 @@ struct LengthCase {
   std::size_t length;
   const char* message;
 };
+void PrintTo(const LengthCase& c, std::ostream* os) { *os << c.name; }
 
 class ReadLength : public EngineFixture, public testing::WithParamInterface<LengthCase> {};
 

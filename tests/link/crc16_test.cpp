@@ -13,6 +13,7 @@ struct CrcCase {
   std::vector<std::uint8_t> bytes;
   std::uint16_t expected;
 };
+void PrintTo(const CrcCase& c, std::ostream* os) { *os << c.name; }
 
 std::vector<std::uint8_t> Ascii(const std::string& s) { return {s.begin(), s.end()}; }
 

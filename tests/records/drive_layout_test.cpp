@@ -18,6 +18,7 @@ struct EnsureCase {
   std::vector<const char*> created;     // folders that must exist afterwards
   std::vector<const char*> notCreated;  // paths that must not exist
 };
+void PrintTo(const EnsureCase& c, std::ostream* os) { *os << c.name; }
 
 class EnsureDirectoriesTest : public ::testing::TestWithParam<EnsureCase> {};
 

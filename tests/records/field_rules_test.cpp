@@ -14,6 +14,7 @@ struct TextCase {
   const char* before;
   const char* after;
 };
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
 
 std::string CaseName(const ::testing::TestParamInfo<TextCase>& info) {
   return info.param.name;
@@ -63,6 +64,7 @@ struct CapCase {
   const char* before;
   const char* after;
 };
+void PrintTo(const CapCase& c, std::ostream* os) { *os << c.name; }
 
 class TypingCapTest : public ::testing::TestWithParam<CapCase> {};
 TEST_P(TypingCapTest, CapsTheText) {
@@ -93,6 +95,7 @@ struct StepCase {
   Arrow arrow;
   const char* after;
 };
+void PrintTo(const StepCase& c, std::ostream* os) { *os << c.name; }
 
 class StepTest : public ::testing::TestWithParam<StepCase> {};
 TEST_P(StepTest, StepsWithinTheLimits) {
@@ -146,6 +149,7 @@ struct LeaveCase {
   const char* before;
   const char* after;
 };
+void PrintTo(const LeaveCase& c, std::ostream* os) { *os << c.name; }
 class LeaveTest : public ::testing::TestWithParam<LeaveCase> {};
 TEST_P(LeaveTest, Clamps) {
   EXPECT_EQ(ClampOnLeave(GetParam().field, GetParam().before), GetParam().after);

@@ -11,6 +11,7 @@ struct NameCase {
   const char* fileName;
   bool accepted;
 };
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
 
 class BrowseNames : public ::testing::TestWithParam<NameCase> {};
 TEST_P(BrowseNames, ExactNamesOnly) {

@@ -75,6 +75,7 @@ struct FamilyCase {
   const char* versionLabel;
   const char* failureLabel;
 };
+void PrintTo(const FamilyCase& c, std::ostream* os) { *os << c.name; }
 
 class Families : public ::testing::TestWithParam<FamilyCase> {};
 

@@ -47,6 +47,7 @@ struct DockingCase {
   void (*edit)(DockingPageValues&);
   const char* refusal;
 };
+void PrintTo(const DockingCase& c, std::ostream* os) { *os << c.name; }
 
 class DockingChecks : public ::testing::TestWithParam<DockingCase> {};
 TEST_P(DockingChecks, FirstRefusedField) {
@@ -118,6 +119,7 @@ struct SingleGasCase {
   void (*edit)(SingleGasPageValues&);
   const char* refusal;
 };
+void PrintTo(const SingleGasCase& c, std::ostream* os) { *os << c.name; }
 
 class SingleGasChecks : public ::testing::TestWithParam<SingleGasCase> {};
 TEST_P(SingleGasChecks, FirstRefusedField) {
@@ -193,6 +195,7 @@ struct MultiGasCase {
   void (*edit)(MultiGasPageValues&);
   const char* refusal;
 };
+void PrintTo(const MultiGasCase& c, std::ostream* os) { *os << c.name; }
 
 class MultiGasChecks : public ::testing::TestWithParam<MultiGasCase> {};
 TEST_P(MultiGasChecks, FirstRefusedField) {

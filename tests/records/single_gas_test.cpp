@@ -153,6 +153,7 @@ struct RoundTripCase {
   const char* name;
   void (*edit)(SingleGasPageValues&);
 };
+void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
 
 class SingleGasRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
