@@ -12,7 +12,7 @@
 
 #include "bench/station_bench.h"
 #include "records/firmware.h"
-#include "usbdisk/file_io.h"
+#include "io/file_io.h"
 
 namespace {
 
@@ -40,20 +40,20 @@ struct Result {
 };
 
 Result Upload(const std::string& device, const fs::path& folder) {
-  records::FirmwareTag tag = *records::MakeFirmwareTag(records::FirmwareFamily::Docking, "9.9");
+  records::FirmwareTag tag = *records::MakeFirmwareTag(RecordType::Docking, "9.9");
   const auto container = *records::PackFirmwareImage(
       RandomBytes(kFileSize - records::kFirmwareOverhead, 7), tag);
   const fs::path path = folder / "DK_FW.bin";
-  usbdisk::WriteFileAtomically(path, container);
+  io::WriteFileAtomically(path, container);
   records::FirmwareImage image;
-  if (!records::VerifyFirmwareFile(records::FirmwareFamily::Docking, path, image).Ok()) return {};
+  if (!records::VerifyFirmwareFile(RecordType::Docking, path, image).Ok()) return {};
   image.fileName = path.string();
 
   std::ostringstream quiet;
   cli::StationSession session(quiet);
   if (session.Connect(device) != cli::ExitCode::Ok) return {};
   const auto start = Clock::now();
-  session.Engine().StartFirmwareWrite(engine::RecordType::Docking, std::move(image));
+  session.Engine().StartFirmwareWrite(RecordType::Docking, std::move(image));
   session.Loop().RunUntil(
       [&] {
         return Shown(session.Ui(), "Firmware file send ok") ||

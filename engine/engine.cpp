@@ -352,11 +352,11 @@ void Engine::PrepareBlock(std::int32_t target) {
 
 static std::int32_t TargetCode(RecordType type) {
   switch (type) {
-    case RecordType::Docking: return kTargetDocking;
-    case RecordType::SingleGas: return kTargetSingleGas;
-    case RecordType::MultiGas: return kTargetMultiGas;
+    case RecordType::Docking: return protocol::kTargetDocking;
+    case RecordType::SingleGas: return protocol::kTargetSingleGas;
+    case RecordType::MultiGas: return protocol::kTargetMultiGas;
   }
-  return kTargetDocking;
+  return protocol::kTargetDocking;
 }
 
 void Engine::StartRecordRead(RecordType type) {

@@ -22,7 +22,7 @@
 #include <string_view>
 
 #include "engine/engine_ui.h"
-#include "engine/request_block.h"
+#include "protocol/request_block.h"
 #include "engine/timer_host.h"
 #include "engine/wall_clock.h"
 #include "link/drain.h"
@@ -33,45 +33,19 @@
 #include "link/shared_flags.h"
 #include "link/transfer_stream.h"
 #include "link/ymodem.h"
+#include "protocol/commands.h"
+#include "protocol/request_block.h"
+#include "records/docking_info.h"
 #include "records/firmware.h"
+#include "records/multi_gas.h"
+#include "records/single_gas.h"
 
 namespace ql::engine {
 
-// Request and answer codes.
-namespace cmd {
-inline constexpr std::uint8_t kDeviceType = 0x40;
-inline constexpr std::uint8_t kReadRecord = 0x33;
-inline constexpr std::uint8_t kWriteRequest = 0x30;
-inline constexpr std::uint8_t kWriteData = 0x31;
-inline constexpr std::uint8_t kWriteFail = 0x32;
-inline constexpr std::uint8_t kReadClock = 0xAE;
-inline constexpr std::uint8_t kSetClock = 0xAF;
-inline constexpr std::uint8_t kLogList = 0x34;
-inline constexpr std::uint8_t kLogFile = 0x35;
-inline constexpr std::uint8_t kCertificateList = 0x50;
-inline constexpr std::uint8_t kCertificateData = 0x51;
-inline constexpr std::uint8_t kFirmwareDocking = 0x37;
-inline constexpr std::uint8_t kFirmwareSingleGas = 0x38;
-inline constexpr std::uint8_t kFirmwareMultiGas = 0x39;
-inline constexpr std::uint8_t kEraseFirmware = 0xAD;
-inline constexpr std::uint8_t kFactoryDefault = 0xAC;
-inline constexpr std::uint8_t kWriteSerialNumber = 0x41;
-inline constexpr std::uint8_t kIpAddress = 0x43;
-inline constexpr std::uint8_t kEthernetLinkTest = 0x42;
-inline constexpr std::uint8_t kSelfTest = 0xFF;
-}  // namespace cmd
-
-inline constexpr std::size_t kDockingRecordSize = 64;
-inline constexpr std::size_t kSingleGasRecordSize = 112;
-inline constexpr std::size_t kMultiGasRecordSize = 100;
-
-// Station families as the device type answer gives them.
-namespace device {
-inline constexpr int kNone = 0;
-inline constexpr int kSingleGas = 1;
-inline constexpr int kMultiGas = 2;
-inline constexpr int kPump = 3;
-}  // namespace device
+namespace cmd = protocol::cmd;
+namespace device = protocol::device;
+using protocol::DateTime;
+using protocol::RequestBlock;
 
 // Which record an answer to 0x33 is taken for.
 enum class ReadTarget { FollowTab = 0, Docking = 1, Detector = 2 };
@@ -248,9 +222,9 @@ class Engine final : private link::ISerialEvents,
   std::time_t requestStart_ = 0;
   RequestBlock block_;
 
-  std::array<std::uint8_t, kDockingRecordSize> docking_{};
-  std::array<std::uint8_t, kSingleGasRecordSize> singleGas_{};
-  std::array<std::uint8_t, kMultiGasRecordSize> multiGas_{};
+  std::array<std::uint8_t, records::kDockingInfoSize> docking_{};
+  std::array<std::uint8_t, records::kSingleGasOptionSize> singleGas_{};
+  std::array<std::uint8_t, records::kMultiGasOptionSize> multiGas_{};
 
   // Transfers. The YMODEM engine runs on one worker at a time; its observer posts to the UI.
   std::unique_ptr<TransferObserver> observer_;

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "engine/engine.h"
-#include "pages/firmware_names.h"
+#include "rules/firmware_names.h"
 #include "records/byte_order.h"
 
 namespace ql::engine {
@@ -59,7 +59,7 @@ void Engine::StartFirmwareWrite(RecordType page, records::FirmwareImage image) {
   }
   if (FirmwareUploadRunning()) return;  // the transfer buttons are disabled meanwhile
   firmware_ = std::move(image);
-  const std::string name(pages::FileNamePart(firmware_.fileName));
+  const std::string name(rules::FileNamePart(firmware_.fileName));
   ui_.SetFirmwareProgressRange(page, 0, std::max(0, firmware_.blockCount - 1));
   ui_.SetProgressPosition(0);
   block_.SetLocalTime(clock_.Now());
@@ -80,7 +80,7 @@ void Engine::OnFirmwareStart(const ReceivedFrame&) {
   lastTransferError_.clear();
   const std::uint64_t upload = ++firmwareUpload_;
   auto content = std::make_shared<const std::vector<std::uint8_t>>(firmware_.content);
-  const std::string name(pages::FileNamePart(firmware_.fileName));
+  const std::string name(rules::FileNamePart(firmware_.fileName));
   firmwareWorker_ = std::thread([this, upload, content, name] {
     // The request pacer is already stopped; keep it quiet and the response timers off.
     flags_.rxActivity.store(true);

@@ -8,11 +8,12 @@
 #include <span>
 #include <string_view>
 
-#include "engine/request_block.h"
+#include "rules/record_type.h"
+
+#include "protocol/request_block.h"
 
 namespace ql::engine {
 
-enum class RecordType { Docking, SingleGas, MultiGas };
 
 // Main tab indexes as the tab items are built: the docking station page first, then the
 // detector page of the station's family.
@@ -61,7 +62,7 @@ class IEngineUi {
   virtual void PageToRecord(RecordType type, std::span<std::uint8_t> record) = 0;
 
   // Station clock fields: shown after a clock answer, emptied when the port closes.
-  virtual void ShowStationClock(const DateTime& station) = 0;
+  virtual void ShowStationClock(const protocol::DateTime& station) = 0;
   virtual void ClearStationClock() = 0;
 
   // Service page: the station's IP address.

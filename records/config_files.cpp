@@ -1,13 +1,13 @@
 #include "records/config_files.h"
 
-#include "usbdisk/drive_layout.h"
-#include "usbdisk/file_io.h"
+#include "io/drive_layout.h"
+#include "io/file_io.h"
 
 namespace ql::records {
 namespace {
 
 namespace fs = std::filesystem;
-using usbdisk::DrivePath;
+using io::DrivePath;
 
 // An older configuration file may be of any length; it is copied whole, within reason.
 constexpr std::uintmax_t kMaxCopiedCfgSize = std::uintmax_t{1} << 20;
@@ -16,18 +16,18 @@ constexpr std::uintmax_t kMaxCopiedCfgSize = std::uintmax_t{1} << 20;
 bool LoadWithFallback(const fs::path& usbRoot, std::string_view currentPath,
                       std::string_view oldPath, std::span<std::uint8_t> buffer) {
   const fs::path current = DrivePath(usbRoot, currentPath);
-  if (usbdisk::ReadFilePrefix(current, buffer)) return true;
+  if (io::ReadFilePrefix(current, buffer)) return true;
   const fs::path old = DrivePath(usbRoot, oldPath);
-  if (!usbdisk::ReadFilePrefix(old, buffer)) return false;
-  usbdisk::EnsureDirectories(usbRoot, currentPath);
-  usbdisk::CopyFileAtomically(old, current, kMaxCopiedCfgSize);
+  if (!io::ReadFilePrefix(old, buffer)) return false;
+  io::EnsureDirectories(usbRoot, currentPath);
+  io::CopyFileAtomically(old, current, kMaxCopiedCfgSize);
   return true;
 }
 
 }  // namespace
 
 bool LoadDockingCfg(const fs::path& usbRoot, DockingInfoRecord& record, IMessageSink& sink) {
-  if (!usbdisk::ReadFilePrefix(DrivePath(usbRoot, usbdisk::kDockingCfgPath), record.bytes)) {
+  if (!io::ReadFilePrefix(DrivePath(usbRoot, io::kDockingCfgPath), record.bytes)) {
     sink.ShowMessage(kDockingCfgOpenError);
     return false;
   }
@@ -37,11 +37,11 @@ bool LoadDockingCfg(const fs::path& usbRoot, DockingInfoRecord& record, IMessage
 bool SaveDockingCfg(const fs::path& usbRoot, const DockingPageValues& page,
                     DockingInfoRecord& record) {
   DockingInfoFromPage(page, record);
-  return usbdisk::WriteFileAtomically(DrivePath(usbRoot, usbdisk::kDockingCfgPath), record.bytes);
+  return io::WriteFileAtomically(DrivePath(usbRoot, io::kDockingCfgPath), record.bytes);
 }
 
 bool LoadSingleGasCfg(const fs::path& usbRoot, SingleGasOptionRecord& record, IMessageSink& sink) {
-  if (!LoadWithFallback(usbRoot, usbdisk::kSingleGasCfgPath, usbdisk::kSingleGasOldCfgPath,
+  if (!LoadWithFallback(usbRoot, io::kSingleGasCfgPath, io::kSingleGasOldCfgPath,
                         record.bytes)) {
     sink.ShowMessage(kSingleGasCfgOpenError);
     return false;
@@ -53,12 +53,12 @@ bool SaveSingleGasCfg(const fs::path& usbRoot, const SingleGasPageValues& page,
                       SingleGasOptionRecord& record) {
   record = SingleGasOptionRecord{};
   SingleGasOptionsFromPage(page, record);
-  usbdisk::EnsureDirectories(usbRoot, usbdisk::kSingleGasCfgPath);
-  return usbdisk::WriteFileAtomically(DrivePath(usbRoot, usbdisk::kSingleGasCfgPath), record.bytes);
+  io::EnsureDirectories(usbRoot, io::kSingleGasCfgPath);
+  return io::WriteFileAtomically(DrivePath(usbRoot, io::kSingleGasCfgPath), record.bytes);
 }
 
 bool LoadMultiGasCfg(const fs::path& usbRoot, MultiGasOptionRecord& record, IMessageSink& sink) {
-  if (!LoadWithFallback(usbRoot, usbdisk::kMultiGasCfgPath, usbdisk::kMultiGasOldCfgPath,
+  if (!LoadWithFallback(usbRoot, io::kMultiGasCfgPath, io::kMultiGasOldCfgPath,
                         record.bytes)) {
     sink.ShowMessage(kMultiGasCfgOpenError);
     return false;
@@ -69,8 +69,8 @@ bool LoadMultiGasCfg(const fs::path& usbRoot, MultiGasOptionRecord& record, IMes
 bool SaveMultiGasCfg(const fs::path& usbRoot, const MultiGasPageValues& page,
                      MultiGasOptionRecord& record) {
   MultiGasOptionsFromPage(page, record);
-  usbdisk::EnsureDirectories(usbRoot, usbdisk::kMultiGasCfgPath);
-  return usbdisk::WriteFileAtomically(DrivePath(usbRoot, usbdisk::kMultiGasCfgPath), record.bytes);
+  io::EnsureDirectories(usbRoot, io::kMultiGasCfgPath);
+  return io::WriteFileAtomically(DrivePath(usbRoot, io::kMultiGasCfgPath), record.bytes);
 }
 
 bool ReadDockingFromDrive(const fs::path& usbRoot, DockingInfoRecord& record,
@@ -84,7 +84,7 @@ bool ReadDockingFromDrive(const fs::path& usbRoot, DockingInfoRecord& record,
 
 bool WriteDockingToDrive(const fs::path& usbRoot, const DockingPageValues& page,
                          DockingInfoRecord& record, IMessageSink& sink) {
-  usbdisk::EnsureDirectories(usbRoot, usbdisk::kDockingCfgFolder);
+  io::EnsureDirectories(usbRoot, io::kDockingCfgFolder);
   const bool ok = SaveDockingCfg(usbRoot, page, record);
   sink.ShowMessage(ok ? kDockingWriteSuccess : kDockingWriteFail);
   return ok;
@@ -101,7 +101,7 @@ bool ReadSingleGasFromDrive(const fs::path& usbRoot, SingleGasOptionRecord& reco
 
 bool WriteSingleGasToDrive(const fs::path& usbRoot, const SingleGasPageValues& page,
                            SingleGasOptionRecord& record, IMessageSink& sink) {
-  usbdisk::EnsureDirectories(usbRoot, usbdisk::kSingleGasCfgFolder);
+  io::EnsureDirectories(usbRoot, io::kSingleGasCfgFolder);
   const bool ok = SaveSingleGasCfg(usbRoot, page, record);
   sink.ShowMessage(ok ? kSingleGasWriteSuccess : kSingleGasWriteFail);
   return ok;
@@ -118,7 +118,7 @@ bool ReadMultiGasFromDrive(const fs::path& usbRoot, MultiGasOptionRecord& record
 
 bool WriteMultiGasToDrive(const fs::path& usbRoot, const MultiGasPageValues& page,
                           MultiGasOptionRecord& record, IMessageSink& sink) {
-  usbdisk::EnsureDirectories(usbRoot, usbdisk::kMultiGasCfgFolder);
+  io::EnsureDirectories(usbRoot, io::kMultiGasCfgFolder);
   const bool ok = SaveMultiGasCfg(usbRoot, page, record);
   sink.ShowMessage(ok ? kMultiGasWriteSuccess : kMultiGasWriteFail);
   return ok;

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "pages/field_rules.h"
-#include "pages/field_tables.h"
-#include "pages/numeric_text.h"
+#include "rules/field_rules.h"
+#include "rules/field_tables.h"
+#include "rules/numeric_text.h"
 #include "records/byte_order.h"
 #include "records/field_check.h"
 
@@ -62,13 +62,13 @@ constexpr std::array<std::string_view, kDockingSwitchCount> kSwitchLabels = {
 // the record's values are copied as they stand (for CheckDockingRecord).
 void Decode(const DockingInfoRecord& record, DockingPageValues& page, bool applyRules) {
   page.serialNumber = record.SerialNumber();
-  page.version = pages::FormatWhole(record.Version());
+  page.version = rules::FormatWhole(record.Version());
   page.location = record.Location();
-  page.autoPowerOffTime = pages::FormatWhole(record.AutoPowerOffTime());
-  page.maximumBumpTime = pages::FormatWhole(record.MaximumBumpTime());
+  page.autoPowerOffTime = rules::FormatWhole(record.AutoPowerOffTime());
+  page.maximumBumpTime = rules::FormatWhole(record.MaximumBumpTime());
   const PageDate date{record.GasExpirationYear(), record.GasExpirationMonth(),
                       record.GasExpirationDay()};
-  page.gasBottleLot = pages::FormatWhole(record.GasBottleLot());
+  page.gasBottleLot = rules::FormatWhole(record.GasBottleLot());
   const std::uint16_t decision = record.BumpResultDecision();
   for (std::size_t i = 0; i < kDockingSwitchCount; ++i) {
     page.switches[i] = record.Switch(static_cast<DockingSwitch>(i)) != 0;
@@ -78,12 +78,12 @@ void Decode(const DockingInfoRecord& record, DockingPageValues& page, bool apply
     page.bumpResultDecision = decision;
     return;
   }
-  page.serialNumber = pages::KeepLettersAndDigits(page.serialNumber);
-  page.location = pages::KeepLettersAndDigits(page.location);
-  page.autoPowerOffTime = pages::AutoPowerOffTimeChanged(page.autoPowerOffTime);
-  page.maximumBumpTime = pages::MaximumBumpTimeChanged(page.maximumBumpTime);
+  page.serialNumber = rules::KeepLettersAndDigits(page.serialNumber);
+  page.location = rules::KeepLettersAndDigits(page.location);
+  page.autoPowerOffTime = rules::AutoPowerOffTimeChanged(page.autoPowerOffTime);
+  page.maximumBumpTime = rules::MaximumBumpTimeChanged(page.maximumBumpTime);
   if (IsPickerDate(date)) page.gasExpirationDate = date;
-  if (decision < pages::kBumpResultDecisionItems.size()) page.bumpResultDecision = decision;
+  if (decision < rules::kBumpResultDecisionItems.size()) page.bumpResultDecision = decision;
 }
 
 }  // namespace
@@ -178,15 +178,15 @@ void LoadDockingDefaults(DockingPageValues& page) {
 void DockingInfoFromPage(const DockingPageValues& page, DockingInfoRecord& record) {
   record.SetLength(kDockingInfoSize);
   record.SetSerialNumber(page.serialNumber);
-  record.SetVersion(static_cast<std::uint16_t>(pages::Atoi(page.version)));
+  record.SetVersion(static_cast<std::uint16_t>(rules::Atoi(page.version)));
   record.SetBumpResultDecision(static_cast<std::uint16_t>(page.bumpResultDecision));
   record.SetLocation(page.location);
-  record.SetAutoPowerOffTime(static_cast<std::uint16_t>(pages::Atoi(page.autoPowerOffTime)));
-  record.SetMaximumBumpTime(static_cast<std::uint16_t>(pages::Atoi(page.maximumBumpTime)));
+  record.SetAutoPowerOffTime(static_cast<std::uint16_t>(rules::Atoi(page.autoPowerOffTime)));
+  record.SetMaximumBumpTime(static_cast<std::uint16_t>(rules::Atoi(page.maximumBumpTime)));
   record.SetGasExpirationDate(static_cast<std::uint16_t>(page.gasExpirationDate.year),
                               static_cast<std::uint8_t>(page.gasExpirationDate.month),
                               static_cast<std::uint8_t>(page.gasExpirationDate.day));
-  record.SetGasBottleLot(pages::Atoi(page.gasBottleLot));
+  record.SetGasBottleLot(rules::Atoi(page.gasBottleLot));
   for (std::size_t i = 0; i < kDockingSwitchCount; ++i) {
     record.SetSwitch(static_cast<DockingSwitch>(i), page.switches[i] ? 1u : 0u);
   }
@@ -197,7 +197,7 @@ void DockingInfoToPage(const DockingInfoRecord& record, DockingPageValues& page)
 }
 
 std::optional<std::string> CheckDockingPage(const DockingPageValues& page) {
-  using namespace pages;
+  using namespace rules;
   if (auto r = check::Text(kCaptionSerialNumber, page.serialNumber, kTextFieldMax, true)) return r;
   if (auto r = check::WholeRange(kCaptionVersion, page.version, 0, 65535, true)) return r;
   if (auto r = check::Text(kCaptionLocation, page.location, kTextFieldMax, true)) return r;

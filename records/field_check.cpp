@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "pages/numeric_text.h"
+#include "rules/numeric_text.h"
 
 namespace ql::records::check {
 namespace {
@@ -59,14 +59,14 @@ std::string Outside(std::string_view label, std::string_view value, std::string_
   return message;
 }
 
-Refusal NumericText(std::string_view label, const pages::NumericField& field,
+Refusal NumericText(std::string_view label, const rules::NumericField& field,
                     std::string_view text) {
-  using pages::FormatTenths;
-  using pages::FormatWhole;
-  using pages::NumericKind;
+  using rules::FormatTenths;
+  using rules::FormatWhole;
+  using rules::NumericKind;
   const bool notUsedAllowed = field.kind == NumericKind::W || field.kind == NumericKind::T;
-  if (notUsedAllowed && text == pages::kNotUsedText) return std::nullopt;
-  if (pages::IsWholeKind(field.kind)) {
+  if (notUsedAllowed && text == rules::kNotUsedText) return std::nullopt;
+  if (rules::IsWholeKind(field.kind)) {
     if (!IsWholeText(text, false)) return NotANumber(label, text);
     const std::int64_t v = ParseWhole(text);
     if (notUsedAllowed && v == 0) return std::nullopt;
@@ -77,7 +77,7 @@ Refusal NumericText(std::string_view label, const pages::NumericField& field,
     return std::nullopt;
   }
   if (!IsTenthsText(text)) return NotANumber(label, text);
-  const std::int64_t t = pages::AtofTenths(text);
+  const std::int64_t t = rules::AtofTenths(text);
   if (notUsedAllowed && t == 0) return std::nullopt;
   const std::int64_t lo = field.kind == NumericKind::T ? 1 : field.minimum;
   if (t < lo || t > field.maximum) {
@@ -91,18 +91,18 @@ Refusal WholeRange(std::string_view label, std::string_view text, std::int64_t l
   if (allowEmpty && text.empty()) return std::nullopt;
   if (!IsWholeText(text, lo < 0)) return NotANumber(label, text);
   const std::int64_t v = ParseWhole(text);
-  if (v < lo || v > hi) return Outside(label, text, pages::FormatWhole(lo), pages::FormatWhole(hi));
+  if (v < lo || v > hi) return Outside(label, text, rules::FormatWhole(lo), rules::FormatWhole(hi));
   return std::nullopt;
 }
 
 Refusal SelfTestText(std::string_view label, std::string_view text) {
-  if (text == pages::kNotUsedText) return std::nullopt;
+  if (text == rules::kNotUsedText) return std::nullopt;
   if (!IsWholeText(text, false)) return NotANumber(label, text);
   const std::int64_t v = ParseWhole(text);
   if (v == 0) return std::nullopt;
-  if (v < pages::kSelfTestMin || v > pages::kSelfTestMax) {
-    return Outside(label, text, pages::FormatWhole(pages::kSelfTestMin),
-                   pages::FormatWhole(pages::kSelfTestMax));
+  if (v < rules::kSelfTestMin || v > rules::kSelfTestMax) {
+    return Outside(label, text, rules::FormatWhole(rules::kSelfTestMin),
+                   rules::FormatWhole(rules::kSelfTestMax));
   }
   return std::nullopt;
 }
@@ -118,7 +118,7 @@ Refusal Text(std::string_view label, std::string_view text, std::size_t maxLengt
     message += " characters";
     return message;
   }
-  if (lettersAndDigitsOnly && pages::KeepLettersAndDigits(text) != text) {
+  if (lettersAndDigitsOnly && rules::KeepLettersAndDigits(text) != text) {
     std::string message(label);
     message += ": ";
     message += text;

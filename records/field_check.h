@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "pages/field_rules.h"
+#include "rules/field_rules.h"
 
 namespace ql::records::check {
 
@@ -21,7 +21,7 @@ std::string Outside(std::string_view label, std::string_view value, std::string_
 // A numeric field of the detector pages, by its kind and limits. Kinds W and T accept
 // "n/a" and 0 (not used) besides their range; all kinds need a plain number (digits, and
 // for tenths kinds at most one point).
-Refusal NumericText(std::string_view label, const pages::NumericField& field,
+Refusal NumericText(std::string_view label, const rules::NumericField& field,
                     std::string_view text);
 
 // A whole number between lo and hi. `allowEmpty`: an empty text (encoded as 0) passes.

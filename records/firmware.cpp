@@ -4,8 +4,8 @@
 #include <string>
 #include <system_error>
 
-#include "usbdisk/file_io.h"
-#include "usbdisk/md5.h"
+#include "io/file_io.h"
+#include "io/md5.h"
 
 namespace ql::records {
 namespace {
@@ -20,7 +20,7 @@ struct FamilyInfo {
   std::string_view failureLabel;
 };
 
-const FamilyInfo& Info(FirmwareFamily family) {
+const FamilyInfo& Info(RecordType family) {
   static constexpr FamilyInfo kDocking{
       "DOCK", 4, "Docking F/W Version : ", "This is not the correct Firmware File"};
   static constexpr FamilyInfo kSingleGas{
@@ -28,11 +28,11 @@ const FamilyInfo& Info(FirmwareFamily family) {
   static constexpr FamilyInfo kMultiGas{
       "HWR", 6, "RVX F/W Version : ", "This is not the correct Firmware File."};
   switch (family) {
-    case FirmwareFamily::Docking:
+    case RecordType::Docking:
       return kDocking;
-    case FirmwareFamily::SingleGas:
+    case RecordType::SingleGas:
       return kSingleGas;
-    case FirmwareFamily::MultiGas:
+    case RecordType::MultiGas:
       break;
   }
   return kMultiGas;
@@ -49,11 +49,11 @@ std::string VersionLabel(const FamilyInfo& info, const FirmwareTag& tag) {
 
 }  // namespace
 
-std::string_view FirmwareMagic(FirmwareFamily family) {
+std::string_view FirmwareMagic(RecordType family) {
   return Info(family).magic;
 }
 
-std::string_view FirmwareFailureLabel(FirmwareFamily family) {
+std::string_view FirmwareFailureLabel(RecordType family) {
   return Info(family).failureLabel;
 }
 
@@ -61,7 +61,7 @@ std::uint8_t FirmwareBlockCount(std::uint64_t length) {
   return static_cast<std::uint8_t>(length / 1024 + 3);
 }
 
-FirmwareCheck CheckFirmwareContainer(FirmwareFamily family, std::span<const std::uint8_t> file) {
+FirmwareCheck CheckFirmwareContainer(RecordType family, std::span<const std::uint8_t> file) {
   const FamilyInfo& info = Info(family);
   if (file.size() < kMinContainerSize) {
     return {FirmwareStatus::TooShort, std::string(info.failureLabel)};
@@ -75,14 +75,14 @@ FirmwareCheck CheckFirmwareContainer(FirmwareFamily family, std::span<const std:
                  [](char m, std::uint8_t t) { return static_cast<std::uint8_t>(m) == t; });
 
   // The bare image is the file without the tag and digest: hash its three pieces.
-  usbdisk::Md5Context ctx;
-  usbdisk::Md5Init(ctx);
-  usbdisk::Md5Update(ctx, file.subspan(0, kFirmwareTagOffset));
-  usbdisk::Md5Update(ctx,
+  io::Md5Context ctx;
+  io::Md5Init(ctx);
+  io::Md5Update(ctx, file.subspan(0, kFirmwareTagOffset));
+  io::Md5Update(ctx,
                      file.subspan(kFirmwareTagOffset + kFirmwareTagSize,
                                   kFirmwareDigestOffset - kFirmwareTagOffset - kFirmwareTagSize));
-  usbdisk::Md5Update(ctx, file.subspan(kFirmwareDigestOffset + kFirmwareDigestSize));
-  const usbdisk::Md5Digest digest = usbdisk::Md5Final(ctx);
+  io::Md5Update(ctx, file.subspan(kFirmwareDigestOffset + kFirmwareDigestSize));
+  const io::Md5Digest digest = io::Md5Final(ctx);
   const bool digestMatches =
       std::equal(digest.begin(), digest.end(), file.begin() + kFirmwareDigestOffset);
 
@@ -91,13 +91,13 @@ FirmwareCheck CheckFirmwareContainer(FirmwareFamily family, std::span<const std:
           VersionLabel(info, tag)};
 }
 
-FirmwareCheck VerifyFirmwareFile(FirmwareFamily family, const std::filesystem::path& path,
+FirmwareCheck VerifyFirmwareFile(RecordType family, const std::filesystem::path& path,
                                  FirmwareImage& image) {
   const std::string failure(FirmwareFailureLabel(family));
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
   if (!ec && size > kMaxFirmwareFileSize) return {FirmwareStatus::TooLarge, failure};
-  auto content = usbdisk::ReadWholeFile(path, kMaxFirmwareFileSize);
+  auto content = io::ReadWholeFile(path, kMaxFirmwareFileSize);
   if (!content) return {FirmwareStatus::Unreadable, failure};
   image.length = content->size();
   image.blockCount = FirmwareBlockCount(image.length);
@@ -105,7 +105,7 @@ FirmwareCheck VerifyFirmwareFile(FirmwareFamily family, const std::filesystem::p
   return CheckFirmwareContainer(family, image.content);
 }
 
-std::optional<FirmwareTag> MakeFirmwareTag(FirmwareFamily family, std::string_view text) {
+std::optional<FirmwareTag> MakeFirmwareTag(RecordType family, std::string_view text) {
   const std::string_view magic = FirmwareMagic(family);
   if (magic.size() + text.size() > kFirmwareTagSize) return std::nullopt;
   FirmwareTag tag{};
@@ -117,7 +117,7 @@ std::optional<FirmwareTag> MakeFirmwareTag(FirmwareFamily family, std::string_vi
 std::optional<std::vector<std::uint8_t>> PackFirmwareImage(std::span<const std::uint8_t> bare,
                                                            const FirmwareTag& tag) {
   if (bare.size() < kMinBareImageSize) return std::nullopt;
-  const usbdisk::Md5Digest digest = usbdisk::Md5(bare);
+  const io::Md5Digest digest = io::Md5(bare);
   std::vector<std::uint8_t> file;
   file.reserve(bare.size() + kFirmwareOverhead);
   file.insert(file.end(), bare.begin(), bare.begin() + kFirmwareTagOffset);
@@ -142,15 +142,15 @@ std::filesystem::path PackedFirmwarePath(const std::filesystem::path& chosen) {
 
 bool PackFirmwareFile(const std::filesystem::path& barePath, std::string_view versionText,
                       const std::filesystem::path& outPath) {
-  const auto bare = usbdisk::ReadWholeFile(barePath, kMaxFirmwareFileSize);
+  const auto bare = io::ReadWholeFile(barePath, kMaxFirmwareFileSize);
   if (!bare) return false;
   // The page's tool formats "DOCK%s" and keeps the first 9 bytes; a longer text is cut.
-  const std::string_view magic = FirmwareMagic(FirmwareFamily::Docking);
-  const auto tag = MakeFirmwareTag(FirmwareFamily::Docking,
+  const std::string_view magic = FirmwareMagic(RecordType::Docking);
+  const auto tag = MakeFirmwareTag(RecordType::Docking,
                                    versionText.substr(0, kFirmwareTagSize - magic.size()));
   const auto file = PackFirmwareImage(*bare, *tag);
   if (!file) return false;
-  return usbdisk::WriteFileAtomically(outPath, *file);
+  return io::WriteFileAtomically(outPath, *file);
 }
 
 }  // namespace ql::records

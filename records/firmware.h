@@ -22,9 +22,10 @@
 #include <string_view>
 #include <vector>
 
+#include "rules/record_type.h"
+
 namespace ql::records {
 
-enum class FirmwareFamily { Docking, SingleGas, MultiGas };
 
 inline constexpr std::size_t kFirmwareTagOffset = 100;
 inline constexpr std::size_t kFirmwareTagSize = 9;
@@ -65,26 +66,26 @@ struct FirmwareCheck {
 };
 
 // "DOCK", "YBR" or "HWR".
-std::string_view FirmwareMagic(FirmwareFamily family);
+std::string_view FirmwareMagic(RecordType family);
 // "This is not the correct Firmware File", with a full stop for the multi-gas family.
-std::string_view FirmwareFailureLabel(FirmwareFamily family);
+std::string_view FirmwareFailureLabel(RecordType family);
 // (length / 1024 + 3) modulo 256.
 std::uint8_t FirmwareBlockCount(std::uint64_t length);
 
 // Checks a container held in memory: tag magic of `family` and MD5 of the bare image.
 // Never reads outside `file`.
-FirmwareCheck CheckFirmwareContainer(FirmwareFamily family, std::span<const std::uint8_t> file);
+FirmwareCheck CheckFirmwareContainer(RecordType family, std::span<const std::uint8_t> file);
 
 // Reads the file at `path` and checks it. Replaces `image` content, length and block
 // count with the file's whenever the file was read, also when it is refused; a file that
 // is unreadable or too large to be firmware leaves `image` as it was. The file name is
 // left to the caller.
-FirmwareCheck VerifyFirmwareFile(FirmwareFamily family, const std::filesystem::path& path,
+FirmwareCheck VerifyFirmwareFile(RecordType family, const std::filesystem::path& path,
                                  FirmwareImage& image);
 
 // The tag for `family`: its magic followed by `text`, zero-padded to 9 bytes; nullopt
 // when they do not fit in 9 bytes.
-std::optional<FirmwareTag> MakeFirmwareTag(FirmwareFamily family, std::string_view text);
+std::optional<FirmwareTag> MakeFirmwareTag(RecordType family, std::string_view text);
 
 // Builds the container of a bare image with the given (plain) tag; nullopt when the
 // image is shorter than 191 bytes.

@@ -1,8 +1,8 @@
 #include "records/multi_gas.h"
 
-#include "pages/field_rules.h"
-#include "pages/field_tables.h"
-#include "pages/numeric_text.h"
+#include "rules/field_rules.h"
+#include "rules/field_tables.h"
+#include "rules/numeric_text.h"
 #include "records/byte_order.h"
 #include "records/field_check.h"
 
@@ -52,30 +52,30 @@ struct GasRowBinding {
 
 constexpr std::array<GasRowBinding<kMultiGasCount>, 4> kGasRows = {{
     {MultiGasFlag::CalibrationInterval, MultiGasArray::CalibrationInterval,
-     &Page::calibrationInterval, pages::kCaptionCalibrationInterval},
+     &Page::calibrationInterval, rules::kCaptionCalibrationInterval},
     {MultiGasFlag::BumpInterval, MultiGasArray::BumpInterval, &Page::bumpInterval,
-     pages::kCaptionBumpInterval},
-    {MultiGasFlag::LowAlarm, MultiGasArray::LowAlarm, &Page::lowAlarm, pages::kCaptionLowAlarm},
-    {MultiGasFlag::HighAlarm, MultiGasArray::HighAlarm, &Page::highAlarm, pages::kCaptionHighAlarm},
+     rules::kCaptionBumpInterval},
+    {MultiGasFlag::LowAlarm, MultiGasArray::LowAlarm, &Page::lowAlarm, rules::kCaptionLowAlarm},
+    {MultiGasFlag::HighAlarm, MultiGasArray::HighAlarm, &Page::highAlarm, rules::kCaptionHighAlarm},
 }};
 
 constexpr std::array<GasRowBinding<kExposureGasCount>, 2> kExposureRows = {{
-    {MultiGasFlag::TwaAlarm, MultiGasArray::TwaAlarm, &Page::twaAlarm, pages::kCaptionTwaAlarm},
-    {MultiGasFlag::StelAlarm, MultiGasArray::StelAlarm, &Page::stelAlarm, pages::kCaptionStelAlarm},
+    {MultiGasFlag::TwaAlarm, MultiGasArray::TwaAlarm, &Page::twaAlarm, rules::kCaptionTwaAlarm},
+    {MultiGasFlag::StelAlarm, MultiGasArray::StelAlarm, &Page::stelAlarm, rules::kCaptionStelAlarm},
 }};
 
-const pages::NumericField& GasRowField(MultiGasArray array, std::size_t gas) {
+const rules::NumericField& GasRowField(MultiGasArray array, std::size_t gas) {
   switch (array) {
     case MultiGasArray::CalibrationInterval:
     case MultiGasArray::BumpInterval:
-      return pages::kMultiGasDays;
+      return rules::kMultiGasDays;
     case MultiGasArray::TwaAlarm:
     case MultiGasArray::StelAlarm:
-      return pages::kMultiGasExposureAlarm[gas];
+      return rules::kMultiGasExposureAlarm[gas];
     case MultiGasArray::Concentration:
-      return pages::kMultiGasConcentration[gas];
+      return rules::kMultiGasConcentration[gas];
     default:
-      return pages::kMultiGasAlarm[gas];
+      return rules::kMultiGasAlarm[gas];
   }
 }
 
@@ -94,13 +94,13 @@ constexpr std::array<OptionBinding, 7> kOptions = {{
 }};
 
 // A record value in the form its field shows it, before any change rule.
-std::string ValueText(const pages::NumericField& field, std::int64_t v) {
-  return pages::IsWholeKind(field.kind) ? pages::FormatWhole(v) : pages::FormatTenths(v);
+std::string ValueText(const rules::NumericField& field, std::int64_t v) {
+  return rules::IsWholeKind(field.kind) ? rules::FormatWhole(v) : rules::FormatTenths(v);
 }
 
 // A field's record value; "n/a" reads as 0 for every kind.
-std::int64_t TextValue(const pages::NumericField& field, const std::string& text) {
-  return text == pages::kNotUsedText ? 0 : pages::ReadFieldValue(field, text);
+std::int64_t TextValue(const rules::NumericField& field, const std::string& text) {
+  return text == rules::kNotUsedText ? 0 : rules::ReadFieldValue(field, text);
 }
 
 template <std::size_t N>
@@ -123,16 +123,16 @@ void DecodeRow(const MultiGasOptionRecord& record, const GasRowBinding<N>& bindi
   for (std::size_t gas = 0; gas < N; ++gas) {
     const auto& field = GasRowField(binding.array, gas);
     std::string text = ValueText(field, record.Value(binding.array, gas));
-    row.text[gas] = applyRules ? pages::ApplyChangeRule(field, text) : text;
+    row.text[gas] = applyRules ? rules::ApplyChangeRule(field, text) : text;
   }
 }
 
-void DecodeScalar(bool flagged, const pages::NumericField& field, std::int64_t v,
+void DecodeScalar(bool flagged, const rules::NumericField& field, std::int64_t v,
                   TextOption& option, bool applyRules) {
   option.checked = flagged;
   if (!flagged) return;
   std::string text = ValueText(field, v);
-  option.text = applyRules ? pages::ApplyChangeRule(field, text) : text;
+  option.text = applyRules ? rules::ApplyChangeRule(field, text) : text;
 }
 
 void DecodeList(bool flagged, std::uint8_t index, std::size_t items, ListOption& option,
@@ -147,21 +147,21 @@ void Decode(const MultiGasOptionRecord& record, Page& page, bool applyRules) {
   for (const auto& binding : kGasRows) DecodeRow(record, binding, page, applyRules);
   for (const auto& binding : kExposureRows) DecodeRow(record, binding, page, applyRules);
   for (std::size_t gas = 0; gas < kMultiGasCount; ++gas) {
-    const auto& field = pages::kMultiGasConcentration[gas];
+    const auto& field = rules::kMultiGasConcentration[gas];
     std::string text = ValueText(field, record.Value(MultiGasArray::Concentration, gas));
-    page.concentration[gas] = applyRules ? pages::ApplyChangeRule(field, text) : text;
+    page.concentration[gas] = applyRules ? rules::ApplyChangeRule(field, text) : text;
   }
   page.userId.checked = record.Flag(MultiGasFlag::UserId) != 0;
   if (page.userId.checked) page.userId.text = record.UserId();
   DecodeList(record.Flag(MultiGasFlag::Language) != 0, record.Language(),
-             pages::kLanguageItems.size(), page.language, applyRules);
+             rules::kLanguageItems.size(), page.language, applyRules);
   DecodeList(record.Flag(MultiGasFlag::TwaMethod) != 0, record.TwaMethod(),
-             pages::kTwaMethodItems.size(), page.twaMethod, applyRules);
-  DecodeScalar(record.Flag(MultiGasFlag::TwaInterval) != 0, pages::kTwaInterval,
+             rules::kTwaMethodItems.size(), page.twaMethod, applyRules);
+  DecodeScalar(record.Flag(MultiGasFlag::TwaInterval) != 0, rules::kTwaInterval,
                record.TwaInterval(), page.twaInterval, applyRules);
-  DecodeScalar(record.Flag(MultiGasFlag::StelInterval) != 0, pages::kStelInterval,
+  DecodeScalar(record.Flag(MultiGasFlag::StelInterval) != 0, rules::kStelInterval,
                record.StelInterval(), page.stelInterval, applyRules);
-  DecodeScalar(record.Flag(MultiGasFlag::LelFullScale) != 0, pages::kLelFullScale,
+  DecodeScalar(record.Flag(MultiGasFlag::LelFullScale) != 0, rules::kLelFullScale,
                record.LelFullScale(), page.lelFullScale, applyRules);
   for (const auto& option : kOptions) page.*option.member = record.Flag(option.flag) != 0;
 }
@@ -171,7 +171,7 @@ check::Refusal CheckRow(const Page& page, const GasRowBinding<N>& binding) {
   const auto& row = page.*binding.member;
   if (!row.checked) return std::nullopt;
   for (std::size_t gas = 0; gas < N; ++gas) {
-    if (auto r = check::NumericText(check::GasLabel(binding.caption, pages::kMultiGasNames[gas]),
+    if (auto r = check::NumericText(check::GasLabel(binding.caption, rules::kMultiGasNames[gas]),
                                     GasRowField(binding.array, gas), row.text[gas])) {
       return r;
     }
@@ -180,18 +180,18 @@ check::Refusal CheckRow(const Page& page, const GasRowBinding<N>& binding) {
 }
 
 constexpr std::array<std::string_view, kMultiGasFlagCount> kFlagCaptions = {
-    pages::kCaptionCalibrationInterval,
-    pages::kCaptionBumpInterval,
-    pages::kCaptionLowAlarm,
-    pages::kCaptionHighAlarm,
-    pages::kCaptionTwaAlarm,
-    pages::kCaptionStelAlarm,
-    pages::kCaptionUserIdMessage,
-    pages::kCaptionLanguage,
-    pages::kCaptionTwaMethod,
-    pages::kCaptionTwaInterval,
-    pages::kCaptionStelInterval,
-    pages::kCaptionLelFullScale,
+    rules::kCaptionCalibrationInterval,
+    rules::kCaptionBumpInterval,
+    rules::kCaptionLowAlarm,
+    rules::kCaptionHighAlarm,
+    rules::kCaptionTwaAlarm,
+    rules::kCaptionStelAlarm,
+    rules::kCaptionUserIdMessage,
+    rules::kCaptionLanguage,
+    rules::kCaptionTwaMethod,
+    rules::kCaptionTwaInterval,
+    rules::kCaptionStelInterval,
+    rules::kCaptionLelFullScale,
     "Safe Display",
     "Dock Lock",
     "Maintenance Notification",
@@ -261,8 +261,8 @@ void MultiGasOptionRecord::SetLelFullScale(std::uint16_t tenths) {
 
 void LoadMultiGasDefaults(MultiGasPageValues& page) {
   for (std::size_t gas = 0; gas < kMultiGasCount; ++gas) {
-    page.calibrationInterval.text[gas] = pages::kNotUsedText;
-    page.bumpInterval.text[gas] = pages::kNotUsedText;
+    page.calibrationInterval.text[gas] = rules::kNotUsedText;
+    page.bumpInterval.text[gas] = rules::kNotUsedText;
   }
   page.lowAlarm.text = {"10.0", "30", "19.0", "10.0"};
   page.highAlarm.text = {"30.0", "60", "23.0", "30.0"};
@@ -280,7 +280,7 @@ void MultiGasOptionsFromPage(const MultiGasPageValues& page, MultiGasOptionRecor
   record = MultiGasOptionRecord{};
   record.SetLength(kMultiGasOptionSize);
   for (std::size_t gas = 0; gas < kMultiGasCount; ++gas) {
-    const auto v = TextValue(pages::kMultiGasConcentration[gas], page.concentration[gas]);
+    const auto v = TextValue(rules::kMultiGasConcentration[gas], page.concentration[gas]);
     record.SetValue(MultiGasArray::Concentration, gas, static_cast<std::uint16_t>(v));
   }
   for (const auto& binding : kGasRows) EncodeRow(page, binding, record);
@@ -300,17 +300,17 @@ void MultiGasOptionsFromPage(const MultiGasPageValues& page, MultiGasOptionRecor
   if (page.twaInterval.checked) {
     record.SetFlag(MultiGasFlag::TwaInterval, 1);
     record.SetTwaInterval(
-        static_cast<std::uint8_t>(TextValue(pages::kTwaInterval, page.twaInterval.text)));
+        static_cast<std::uint8_t>(TextValue(rules::kTwaInterval, page.twaInterval.text)));
   }
   if (page.stelInterval.checked) {
     record.SetFlag(MultiGasFlag::StelInterval, 1);
     record.SetStelInterval(
-        static_cast<std::uint8_t>(TextValue(pages::kStelInterval, page.stelInterval.text)));
+        static_cast<std::uint8_t>(TextValue(rules::kStelInterval, page.stelInterval.text)));
   }
   if (page.lelFullScale.checked) {
     record.SetFlag(MultiGasFlag::LelFullScale, 1);
     record.SetLelFullScale(
-        static_cast<std::uint16_t>(TextValue(pages::kLelFullScale, page.lelFullScale.text)));
+        static_cast<std::uint16_t>(TextValue(rules::kLelFullScale, page.lelFullScale.text)));
   }
   for (const auto& option : kOptions) {
     if (page.*option.member) record.SetFlag(option.flag, 1);
@@ -322,7 +322,7 @@ void MultiGasOptionsToPage(const MultiGasOptionRecord& record, MultiGasPageValue
 }
 
 std::optional<std::string> CheckMultiGasPage(const MultiGasPageValues& page) {
-  using namespace pages;
+  using namespace rules;
   for (std::size_t gas = 0; gas < kMultiGasCount; ++gas) {
     if (auto r = check::NumericText(check::GasLabel(kCaptionGasConcentration, kMultiGasNames[gas]),
                                     kMultiGasConcentration[gas], page.concentration[gas])) {

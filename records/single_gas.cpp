@@ -3,9 +3,9 @@
 #include <cmath>
 #include <limits>
 
-#include "pages/field_rules.h"
-#include "pages/field_tables.h"
-#include "pages/numeric_text.h"
+#include "rules/field_rules.h"
+#include "rules/field_tables.h"
+#include "rules/numeric_text.h"
 #include "records/byte_order.h"
 #include "records/field_check.h"
 
@@ -42,14 +42,14 @@ std::int32_t TruncateToInt32(double v) {
 }
 
 std::uint16_t AlarmFromText(std::size_t gas, const std::string& text) {
-  if (text == pages::kNotUsedText) return 0;
-  return InTenths(gas) ? static_cast<std::uint16_t>(pages::AtofTenths(text))
-                       : static_cast<std::uint16_t>(pages::Atoi(text));
+  if (text == rules::kNotUsedText) return 0;
+  return InTenths(gas) ? static_cast<std::uint16_t>(rules::AtofTenths(text))
+                       : static_cast<std::uint16_t>(rules::Atoi(text));
 }
 
 std::uint16_t WholeFromText(const std::string& text) {
-  if (text == pages::kNotUsedText) return 0;
-  return static_cast<std::uint16_t>(pages::Atoi(text));
+  if (text == rules::kNotUsedText) return 0;
+  return static_cast<std::uint16_t>(rules::Atoi(text));
 }
 
 struct TextRowBinding {
@@ -99,26 +99,26 @@ void SetRowChecked(SingleGasPageValues& page, SingleGasRow row, bool checked) {
 // The text a stored setting shows, before any change rule.
 std::string SettingText(std::size_t gas, SingleGasRow row, std::uint16_t v) {
   const bool alarm = row == SingleGasRow::LowAlarm || row == SingleGasRow::HighAlarm;
-  return alarm && InTenths(gas) ? pages::FormatTenths(v) : pages::FormatWhole(v);
+  return alarm && InTenths(gas) ? rules::FormatTenths(v) : rules::FormatWhole(v);
 }
 
 // The change rule of a setting's field.
 std::string SettingChangeRule(std::size_t gas, SingleGasRow row, const std::string& text) {
   switch (row) {
     case SingleGasRow::SelfTestInterval:
-      return pages::SelfTestIntervalChanged(text);
+      return rules::SelfTestIntervalChanged(text);
     case SingleGasRow::LowAlarm:
     case SingleGasRow::HighAlarm:
-      return pages::ApplyChangeRule(pages::kSingleGasAlarm[gas], text);
+      return rules::ApplyChangeRule(rules::kSingleGasAlarm[gas], text);
     default:
-      return pages::ApplyChangeRule(pages::kSingleGasInterval, text);
+      return rules::ApplyChangeRule(rules::kSingleGasInterval, text);
   }
 }
 
 std::string ConcentrationText(const SingleGasOptionRecord& record, std::size_t gas) {
   const double stored = record.Concentration(gas);
-  return InTenths(gas) ? pages::FormatOneDecimal(stored / 10.0)
-                       : pages::FormatWhole(TruncateToInt32(stored));
+  return InTenths(gas) ? rules::FormatOneDecimal(stored / 10.0)
+                       : rules::FormatWhole(TruncateToInt32(stored));
 }
 
 // See SingleGasOptionsToPage; without `applyRules` the stored values are copied as they
@@ -131,7 +131,7 @@ void Decode(const SingleGasOptionRecord& record, SingleGasPageValues& page, bool
   for (std::size_t gas = 0; gas < kSingleGasCount; ++gas) {
     std::string text = ConcentrationText(record, gas);
     page.concentration[gas] =
-        applyRules ? pages::ApplyChangeRule(pages::kSingleGasConcentration[gas], text) : text;
+        applyRules ? rules::ApplyChangeRule(rules::kSingleGasConcentration[gas], text) : text;
   }
   for (std::size_t gas = 0; gas < kSingleGasCount; ++gas) {
     if (record.RowFlag(SingleGasRow::UserId) != 0) page.userId.text[gas] = record.UserId(gas);
@@ -143,7 +143,7 @@ void Decode(const SingleGasOptionRecord& record, SingleGasPageValues& page, bool
     }
     if (record.RowFlag(SingleGasRow::Display) != 0) {
       const std::uint16_t index = record.Setting(gas, SingleGasRow::Display);
-      if (!applyRules || index < pages::kSingleGasDisplayItems.size()) {
+      if (!applyRules || index < rules::kSingleGasDisplayItems.size()) {
         page.display.index[gas] = index;
       }
     }
@@ -186,9 +186,9 @@ void SingleGasOptionRecord::SetSetting(std::size_t gas, SingleGasRow row, std::u
 
 void LoadSingleGasDefaults(SingleGasPageValues& page) {
   for (std::size_t gas = 0; gas < kSingleGasCount; ++gas) {
-    page.calibrationInterval.text[gas] = pages::kNotUsedText;
-    page.bumpInterval.text[gas] = pages::kNotUsedText;
-    page.selfTestInterval.text[gas] = pages::kNotUsedText;
+    page.calibrationInterval.text[gas] = rules::kNotUsedText;
+    page.bumpInterval.text[gas] = rules::kNotUsedText;
+    page.selfTestInterval.text[gas] = rules::kNotUsedText;
     page.display.index[gas] = 1;  // "Sensor"
   }
   page.lowAlarm.text = {"10.0", "30", "19.0"};
@@ -198,9 +198,9 @@ void LoadSingleGasDefaults(SingleGasPageValues& page) {
 
 void SingleGasOptionsFromPage(const SingleGasPageValues& page, SingleGasOptionRecord& record) {
   record.SetLength(kSingleGasOptionSize);
-  record.SetConcentration(kH2S, pages::Atof(page.concentration[kH2S]) * 10.0);
-  record.SetConcentration(kCO, static_cast<double>(pages::Atoi(page.concentration[kCO])));
-  record.SetConcentration(kO2, pages::Atof(page.concentration[kO2]) * 10.0);
+  record.SetConcentration(kH2S, rules::Atof(page.concentration[kH2S]) * 10.0);
+  record.SetConcentration(kCO, static_cast<double>(rules::Atoi(page.concentration[kCO])));
+  record.SetConcentration(kO2, rules::Atof(page.concentration[kO2]) * 10.0);
 
   for (std::size_t r = 0; r < kSingleGasRowCount; ++r) {
     const auto row = static_cast<SingleGasRow>(r);
@@ -228,7 +228,7 @@ void SingleGasOptionsToPage(const SingleGasOptionRecord& record, SingleGasPageVa
 }
 
 std::optional<std::string> CheckSingleGasPage(const SingleGasPageValues& page) {
-  using namespace pages;
+  using namespace rules;
   for (std::size_t gas = 0; gas < kSingleGasCount; ++gas) {
     if (auto r = check::NumericText(check::GasLabel(kCaptionGasConcentration, kSingleGasNames[gas]),
                                     kSingleGasConcentration[gas], page.concentration[gas])) {
@@ -278,10 +278,10 @@ std::optional<std::string> CheckSingleGasPage(const SingleGasPageValues& page) {
 
 std::optional<std::string> CheckSingleGasRecord(const SingleGasOptionRecord& record) {
   constexpr std::array<std::string_view, kSingleGasRowCount> kRowCaptions = {
-      pages::kCaptionUserId,       pages::kCaptionCalibrationInterval,
-      pages::kCaptionBumpInterval, pages::kCaptionSelfTestInterval,
-      pages::kCaptionLowAlarm,     pages::kCaptionHighAlarm,
-      pages::kCaptionDisplay};
+      rules::kCaptionUserId,       rules::kCaptionCalibrationInterval,
+      rules::kCaptionBumpInterval, rules::kCaptionSelfTestInterval,
+      rules::kCaptionLowAlarm,     rules::kCaptionHighAlarm,
+      rules::kCaptionDisplay};
   for (std::size_t r = 0; r < kSingleGasRowCount; ++r) {
     if (auto refusal = check::Flag(kRowCaptions[r], record.RowFlag(static_cast<SingleGasRow>(r)))) {
       return refusal;

@@ -58,7 +58,7 @@ TEST_P(AutomaticRead, DetectorThenDockingThenClock) {
   auto dockingRead = TakeRequest();
   ASSERT_TRUE(dockingRead);
   EXPECT_EQ(dockingRead->code, cmd::kReadRecord);
-  EXPECT_EQ(BlockOf(*dockingRead).target, kTargetDocking);
+  EXPECT_EQ(BlockOf(*dockingRead).target, protocol::kTargetDocking);
 
   const Bytes docking = Pattern(64, 1);
   Answer(cmd::kReadRecord, docking);
@@ -121,7 +121,7 @@ TEST_F(Dispatch, PageReadOfDockingShowsTheRecordThenReadsTheClock) {
   engine.PageRead(RecordType::Docking);
   auto read = TakeRequest();
   ASSERT_TRUE(read);
-  EXPECT_EQ(BlockOf(*read).target, kTargetDocking);
+  EXPECT_EQ(BlockOf(*read).target, protocol::kTargetDocking);
   Answer(cmd::kReadRecord, Pattern(64, 9));
   EXPECT_EQ(ui.pages[RecordType::Docking], Pattern(64, 9));
   auto clockRead = TakeRequest();
@@ -194,7 +194,7 @@ TEST_F(Dispatch, WriteSendsThePageRecordAfterTheStationIsReady) {
   auto request = TakeRequest();
   ASSERT_TRUE(request);
   EXPECT_EQ(request->code, cmd::kWriteRequest);
-  EXPECT_EQ(BlockOf(*request).target, kTargetDocking);
+  EXPECT_EQ(BlockOf(*request).target, protocol::kTargetDocking);
   Answer(cmd::kWriteRequest, {0});
   EXPECT_EQ(ui.progress.back(), 20);
   auto data = TakeRequest();

@@ -1,13 +1,13 @@
-#include "usbdisk/drive_layout.h"
+#include "io/drive_layout.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "tests/records/test_support.h"
-#include "usbdisk/file_io.h"
+#include "io/file_io.h"
 
-namespace ql::usbdisk {
+namespace ql::io {
 namespace {
 
 namespace fs = std::filesystem;
@@ -127,4 +127,4 @@ TEST(ReadWholeFile, RefusesFilesAboveTheLimit) {
 }
 
 }  // namespace
-}  // namespace ql::usbdisk
+}  // namespace ql::io

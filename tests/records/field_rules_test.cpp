@@ -1,12 +1,12 @@
-#include "pages/field_rules.h"
+#include "rules/field_rules.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "pages/field_tables.h"
+#include "rules/field_tables.h"
 
-namespace ql::pages {
+namespace ql::rules {
 namespace {
 
 struct TextCase {
@@ -241,4 +241,4 @@ TEST(SelfTestInterval, Arrows) {
 }
 
 }  // namespace
-}  // namespace ql::pages
+}  // namespace ql::rules

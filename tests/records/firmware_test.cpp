@@ -5,7 +5,7 @@
 #include <random>
 
 #include "tests/records/test_support.h"
-#include "usbdisk/md5.h"
+#include "io/md5.h"
 
 namespace ql::records {
 namespace {
@@ -31,7 +31,7 @@ std::vector<std::uint8_t> ContainerByHand(const std::vector<std::uint8_t>& bare,
   std::vector<std::uint8_t> file(bare.begin(), bare.begin() + 100);
   for (auto b : tag) file.push_back(static_cast<std::uint8_t>((b + 127) % 256));
   file.insert(file.end(), bare.begin() + 100, bare.begin() + 191);
-  const auto digest = usbdisk::Md5(bare);
+  const auto digest = io::Md5(bare);
   file.insert(file.end(), digest.begin(), digest.end());
   file.insert(file.end(), bare.begin() + 191, bare.end());
   return file;
@@ -47,7 +47,7 @@ TEST(PackFirmwareImage, ThousandByteDockingImage) {
   EXPECT_EQ((*file)[100], 'D' + 127);
   EXPECT_EQ(*file, ContainerByHand(bare, Tag("DOCK123")));
 
-  const FirmwareCheck check = CheckFirmwareContainer(FirmwareFamily::Docking, *file);
+  const FirmwareCheck check = CheckFirmwareContainer(RecordType::Docking, *file);
   EXPECT_EQ(check.status, FirmwareStatus::Valid);
   EXPECT_EQ(check.label, "Docking F/W Version : 123");
 }
@@ -65,12 +65,12 @@ TEST(PackFirmwareImage, RefusesImagesThatCannotHoldTheFields) {
   const auto smallest = PackFirmwareImage(BareImage(191), Tag("DOCK1"));
   ASSERT_TRUE(smallest.has_value());
   EXPECT_EQ(smallest->size(), 216u);
-  EXPECT_TRUE(CheckFirmwareContainer(FirmwareFamily::Docking, *smallest).Ok());
+  EXPECT_TRUE(CheckFirmwareContainer(RecordType::Docking, *smallest).Ok());
 }
 
 struct FamilyCase {
   const char* name;
-  FirmwareFamily family;
+  RecordType family;
   const char* tag;
   const char* versionLabel;
   const char* failureLabel;
@@ -136,27 +136,27 @@ TEST_P(Families, RandomFilesAreRefused) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Families,
-                         ::testing::Values(FamilyCase{"Docking", FirmwareFamily::Docking, "DOCK4.2",
+                         ::testing::Values(FamilyCase{"Docking", RecordType::Docking, "DOCK4.2",
                                                       "Docking F/W Version : 4.2",
                                                       "This is not the correct Firmware File"},
-                                           FamilyCase{"SingleGas", FirmwareFamily::SingleGas,
+                                           FamilyCase{"SingleGas", RecordType::SingleGas,
                                                       "YBRabc1A2", "TKL Version F/W : 1A2",
                                                       "This is not the correct Firmware File"},
-                                           FamilyCase{"MultiGas", FirmwareFamily::MultiGas,
+                                           FamilyCase{"MultiGas", RecordType::MultiGas,
                                                       "HWRxyz310", "RVX F/W Version : 310",
                                                       "This is not the correct Firmware File."}),
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST(CheckFirmwareContainer, CorrectDigestButTagDocxIsRejected) {
   const auto file = ContainerByHand(BareImage(1000), Tag("DOCX123"));
-  const FirmwareCheck check = CheckFirmwareContainer(FirmwareFamily::Docking, file);
+  const FirmwareCheck check = CheckFirmwareContainer(RecordType::Docking, file);
   EXPECT_EQ(check.status, FirmwareStatus::WrongTag);
   EXPECT_EQ(check.label, "This is not the correct Firmware File");
 }
 
 TEST(CheckFirmwareContainer, VersionLabelEndsAtANulCharacter) {
   const auto file = ContainerByHand(BareImage(1000), Tag("DOCK7"));
-  EXPECT_EQ(CheckFirmwareContainer(FirmwareFamily::Docking, file).label, "Docking F/W Version : 7");
+  EXPECT_EQ(CheckFirmwareContainer(RecordType::Docking, file).label, "Docking F/W Version : 7");
 }
 
 TEST(FirmwareBlockCount, CountsKilobytesPlusThreeInEightBits) {
@@ -173,7 +173,7 @@ TEST(VerifyFirmwareFile, ReplacesTheImageEvenWhenRefused) {
   FirmwareImage image;
   image.fileName = "DK_FW.bin";
   const FirmwareCheck check =
-      VerifyFirmwareFile(FirmwareFamily::Docking, dir.path() / "DK_FW.bin", image);
+      VerifyFirmwareFile(RecordType::Docking, dir.path() / "DK_FW.bin", image);
   EXPECT_EQ(check.status, FirmwareStatus::WrongDigest);
   EXPECT_EQ(check.label, "Docking F/W Version : 555");
   EXPECT_EQ(image.content, bad);
@@ -187,10 +187,10 @@ TEST(VerifyFirmwareFile, ShortAndRandomFilesOnDiskAreRefused) {
   test::WriteBytes(dir.path() / "short.bin", BareImage(215));
   test::WriteBytes(dir.path() / "random.bin", BareImage(50000, 99));
   FirmwareImage image;
-  EXPECT_EQ(VerifyFirmwareFile(FirmwareFamily::MultiGas, dir.path() / "short.bin", image).status,
+  EXPECT_EQ(VerifyFirmwareFile(RecordType::MultiGas, dir.path() / "short.bin", image).status,
             FirmwareStatus::TooShort);
   EXPECT_EQ(image.length, 215u);
-  EXPECT_EQ(VerifyFirmwareFile(FirmwareFamily::MultiGas, dir.path() / "random.bin", image).status,
+  EXPECT_EQ(VerifyFirmwareFile(RecordType::MultiGas, dir.path() / "random.bin", image).status,
             FirmwareStatus::WrongTag);
 }
 
@@ -200,7 +200,7 @@ TEST(VerifyFirmwareFile, UnreadableFileLeavesTheImage) {
   image.content = {1, 2, 3};
   image.length = 3;
   const FirmwareCheck check =
-      VerifyFirmwareFile(FirmwareFamily::SingleGas, dir.path() / "none.bin", image);
+      VerifyFirmwareFile(RecordType::SingleGas, dir.path() / "none.bin", image);
   EXPECT_EQ(check.status, FirmwareStatus::Unreadable);
   EXPECT_EQ(check.label, "This is not the correct Firmware File");
   EXPECT_EQ(image.content, (std::vector<std::uint8_t>{1, 2, 3}));
@@ -213,18 +213,18 @@ TEST(VerifyFirmwareFile, FileFarTooLargeIsRefusedWithoutBeingRead) {
   fs::resize_file(huge, kMaxFirmwareFileSize + 1);  // sparse: costs no disk space
   FirmwareImage image;
   image.content = {4, 5};
-  const FirmwareCheck check = VerifyFirmwareFile(FirmwareFamily::Docking, huge, image);
+  const FirmwareCheck check = VerifyFirmwareFile(RecordType::Docking, huge, image);
   EXPECT_EQ(check.status, FirmwareStatus::TooLarge);
   EXPECT_EQ(check.label, "This is not the correct Firmware File");
   EXPECT_EQ(image.content, (std::vector<std::uint8_t>{4, 5}));
 }
 
 TEST(MakeFirmwareTag, MagicAndTextMustFitNineBytes) {
-  EXPECT_EQ(MakeFirmwareTag(FirmwareFamily::Docking, "12345"), Tag("DOCK12345"));
-  EXPECT_FALSE(MakeFirmwareTag(FirmwareFamily::Docking, "123456"));
-  EXPECT_EQ(MakeFirmwareTag(FirmwareFamily::SingleGas, "000123"), Tag("YBR000123"));
-  EXPECT_FALSE(MakeFirmwareTag(FirmwareFamily::MultiGas, "0001234"));
-  EXPECT_EQ(MakeFirmwareTag(FirmwareFamily::MultiGas, ""), Tag("HWR"));
+  EXPECT_EQ(MakeFirmwareTag(RecordType::Docking, "12345"), Tag("DOCK12345"));
+  EXPECT_FALSE(MakeFirmwareTag(RecordType::Docking, "123456"));
+  EXPECT_EQ(MakeFirmwareTag(RecordType::SingleGas, "000123"), Tag("YBR000123"));
+  EXPECT_FALSE(MakeFirmwareTag(RecordType::MultiGas, "0001234"));
+  EXPECT_EQ(MakeFirmwareTag(RecordType::MultiGas, ""), Tag("HWR"));
 }
 
 TEST(PackedFirmwarePath, ChangesOnlyTheFileName) {
@@ -242,7 +242,7 @@ TEST(PackFirmwareFile, BuildsAVerifiableDockingFile) {
   ASSERT_TRUE(PackFirmwareFile(dir.path() / "dock.bin", "2.10xyz", out));  // cut to 9 bytes
   EXPECT_EQ(test::ReadBytes(out), ContainerByHand(bare, Tag("DOCK2.10x")));
   FirmwareImage image;
-  const FirmwareCheck check = VerifyFirmwareFile(FirmwareFamily::Docking, out, image);
+  const FirmwareCheck check = VerifyFirmwareFile(RecordType::Docking, out, image);
   EXPECT_TRUE(check.Ok());
   EXPECT_EQ(check.label, "Docking F/W Version : 2.1");
 

@@ -1,11 +1,11 @@
-#include "usbdisk/md5.h"
+#include "io/md5.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace ql::usbdisk {
+namespace ql::io {
 namespace {
 
 struct DigestCase {
@@ -104,4 +104,4 @@ TEST(Md5, TwoHexResultsDoNotOverwriteEachOther) {
 }
 
 }  // namespace
-}  // namespace ql::usbdisk
+}  // namespace ql::io

@@ -1,4 +1,4 @@
-#include "pages/numeric_text.h"
+#include "rules/numeric_text.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-namespace ql::pages {
+namespace ql::rules {
 namespace {
 
 // In-range texts: the C library (in the "C" locale of a test process) is the reference.
@@ -105,4 +105,4 @@ TEST(FormatWhole, IsPrintfD) {
 }
 
 }  // namespace
-}  // namespace ql::pages
+}  // namespace ql::rules

@@ -125,7 +125,7 @@ TEST_F(Station, LogAndFirmwareRequestsAnnounceTheirTransfers) {
   EXPECT_EQ(last.kind, FollowUp::Kind::None);
   Ask(0x38, Bytes{'T', 'K', 'L', '.', 'b', 'i', 'n'});
   EXPECT_EQ(last.kind, FollowUp::Kind::ReceiveFirmware);
-  EXPECT_EQ(last.family, FirmwareFamily::SingleGas);
+  EXPECT_EQ(last.family, RecordType::SingleGas);
   EXPECT_EQ(last.firmwareName, "TKL.bin");
 }
 

@@ -9,23 +9,22 @@
 
 #include "records/firmware.h"
 #include "tools/cli/commands.h"
-#include "usbdisk/file_io.h"
+#include "io/file_io.h"
 
 namespace ql::cli {
 namespace {
 
-using records::FirmwareFamily;
 
-std::optional<FirmwareFamily> ParseFamily(std::string_view word) {
-  if (word == "docking") return FirmwareFamily::Docking;
-  if (word == "tkl") return FirmwareFamily::SingleGas;
-  if (word == "rvx") return FirmwareFamily::MultiGas;
+std::optional<RecordType> ParseFamily(std::string_view word) {
+  if (word == "docking") return RecordType::Docking;
+  if (word == "tkl") return RecordType::SingleGas;
+  if (word == "rvx") return RecordType::MultiGas;
   return std::nullopt;
 }
 
 // The command line of one firmware command: named options and positional words.
 struct Parsed {
-  std::optional<FirmwareFamily> family;
+  std::optional<RecordType> family;
   std::optional<std::string_view> tag;
   std::vector<std::string_view> positional;
   std::string error;  // empty when the line parsed
@@ -122,7 +121,7 @@ ExitCode Pack(const CommandContext& ctx, CommandArgs args) {
             << " bytes)\n";
     return ExitCode::Refused;
   }
-  const auto bare = usbdisk::ReadWholeFile(barePath, records::kMaxFirmwareFileSize);
+  const auto bare = io::ReadWholeFile(barePath, records::kMaxFirmwareFileSize);
   if (!bare) {
     ctx.err << "quaylink-cli firmware pack: cannot read " << barePath.string() << "\n";
     return ExitCode::UsageOrFile;
@@ -133,7 +132,7 @@ ExitCode Pack(const CommandContext& ctx, CommandArgs args) {
             << " bytes; a bare image needs at least " << records::kMinBareImageSize << "\n";
     return ExitCode::Refused;
   }
-  if (!usbdisk::WriteFileAtomically(outPath, *file)) {
+  if (!io::WriteFileAtomically(outPath, *file)) {
     ctx.err << "quaylink-cli firmware pack: cannot write " << outPath.string() << "\n";
     return ExitCode::UsageOrFile;
   }

@@ -12,12 +12,11 @@
 #include "records/single_gas.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/station_session.h"
-#include "usbdisk/file_io.h"
+#include "io/file_io.h"
 
 namespace ql::cli {
 namespace {
 
-using engine::RecordType;
 
 constexpr std::string_view kMismatch = "Device Type Mismatch \n (Close port and re-open)";
 
@@ -28,9 +27,9 @@ ExitCode Usage(const CommandContext& ctx, std::string_view what) {
 
 std::string_view FamilyName(int type) {
   switch (type) {
-    case engine::device::kSingleGas: return "single-gas station";
-    case engine::device::kMultiGas: return "multi-gas station";
-    case engine::device::kPump: return "pump docking station";
+    case protocol::device::kSingleGas: return "single-gas station";
+    case protocol::device::kMultiGas: return "multi-gas station";
+    case protocol::device::kPump: return "pump docking station";
     default: return "unknown";
   }
 }
@@ -38,7 +37,7 @@ std::string_view FamilyName(int type) {
 // The record a target word names on a station of `deviceType`.
 std::optional<RecordType> TargetRecord(std::string_view target, int deviceType) {
   if (target == "docking") return RecordType::Docking;
-  if (deviceType == engine::device::kMultiGas) return RecordType::MultiGas;
+  if (deviceType == protocol::device::kMultiGas) return RecordType::MultiGas;
   return RecordType::SingleGas;  // a pump station has none: the station will say so
 }
 
@@ -85,7 +84,7 @@ ExitCode RunInfoCommand(const CommandContext& ctx, CommandArgs args) {
   StationSession session(ctx.err);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
   const int type = *session.Ui().identified;
-  if (type == engine::device::kNone) return ExitCode::Refused;  // "Unknown Device Type !!" shown
+  if (type == protocol::device::kNone) return ExitCode::Refused;  // "Unknown Device Type !!" shown
   ctx.out << type << ' ' << FamilyName(type) << '\n';
   return ExitCode::Ok;
 }
@@ -104,7 +103,7 @@ ExitCode RunReadCommand(const CommandContext& ctx, CommandArgs args) {
 
   // A single-gas or multi-gas station has just read both records by itself; otherwise
   // read as the page's Read button does.
-  const bool autoRead = type == engine::device::kSingleGas || type == engine::device::kMultiGas;
+  const bool autoRead = type == protocol::device::kSingleGas || type == protocol::device::kMultiGas;
   std::size_t from = 0;
   if (!autoRead) {
     from = ui.messages.size();
@@ -120,7 +119,7 @@ ExitCode RunReadCommand(const CommandContext& ctx, CommandArgs args) {
     ctx.err << "quaylink-cli: the station sent no " << args[0] << " record\n";
     return ExitCode::Refused;
   }
-  if (!usbdisk::WriteFileAtomically(out, it->second)) {
+  if (!io::WriteFileAtomically(out, it->second)) {
     ctx.err << "quaylink-cli: cannot write " << out << "\n";
     return ExitCode::UsageOrFile;
   }
@@ -133,7 +132,7 @@ ExitCode RunWriteCommand(const CommandContext& ctx, CommandArgs args) {
   }
   if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
   const std::string path(args[1]);
-  const auto bytes = usbdisk::ReadWholeFile(path, 4096);
+  const auto bytes = io::ReadWholeFile(path, 4096);
   if (!bytes) {
     ctx.err << "quaylink-cli: cannot read " << path << "\n";
     return ExitCode::UsageOrFile;

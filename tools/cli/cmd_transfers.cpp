@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "pages/firmware_names.h"
+#include "rules/firmware_names.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/station_session.h"
 
@@ -15,7 +15,6 @@ namespace ql::cli {
 namespace {
 
 using namespace std::chrono_literals;
-using engine::RecordType;
 
 // The engine ends every transfer by itself (10 s without an answer, 300 s for a firmware
 // image's data); this only guards against a station that keeps the line busy forever.
@@ -23,22 +22,22 @@ constexpr std::chrono::minutes kTransferLimit{15};
 // The log list request has no time-out of its own in the window; a script gets one.
 constexpr std::chrono::seconds kListLimit{20};
 
-RecordType PageOf(records::FirmwareFamily family) {
+RecordType PageOf(RecordType family) {
   switch (family) {
-    case records::FirmwareFamily::Docking: return RecordType::Docking;
-    case records::FirmwareFamily::SingleGas: return RecordType::SingleGas;
-    case records::FirmwareFamily::MultiGas: return RecordType::MultiGas;
+    case RecordType::Docking: return RecordType::Docking;
+    case RecordType::SingleGas: return RecordType::SingleGas;
+    case RecordType::MultiGas: return RecordType::MultiGas;
   }
   return RecordType::Docking;
 }
 
-pages::FirmwarePage FirmwarePageOf(records::FirmwareFamily family) {
+RecordType FirmwarePageOf(RecordType family) {
   switch (family) {
-    case records::FirmwareFamily::Docking: return pages::FirmwarePage::Docking;
-    case records::FirmwareFamily::SingleGas: return pages::FirmwarePage::SingleGas;
-    case records::FirmwareFamily::MultiGas: return pages::FirmwarePage::MultiGas;
+    case RecordType::Docking: return RecordType::Docking;
+    case RecordType::SingleGas: return RecordType::SingleGas;
+    case RecordType::MultiGas: return RecordType::MultiGas;
   }
-  return pages::FirmwarePage::Docking;
+  return RecordType::Docking;
 }
 
 bool Shown(const HeadlessUi& ui, std::size_t from, std::string_view text) {
@@ -61,25 +60,25 @@ ExitCode FetchLogList(StationSession& session) {
 
 }  // namespace
 
-ExitCode UploadFirmware(const CommandContext& ctx, records::FirmwareFamily family,
+ExitCode UploadFirmware(const CommandContext& ctx, RecordType family,
                         const std::string& path) {
   if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
   // The checks of the page's Browse and Write, in their order.
-  const pages::FirmwarePage page = FirmwarePageOf(family);
-  const std::string name(pages::FileNamePart(path));
-  if (!pages::IsBrowseFirmwareName(page, name) || !pages::IsWriteFirmwareName(page, path, name)) {
-    ctx.err << pages::FirmwareNameMismatchMessage(page) << "\n";
+  const RecordType page = FirmwarePageOf(family);
+  const std::string name(rules::FileNamePart(path));
+  if (!rules::IsBrowseFirmwareName(page, name) || !rules::IsWriteFirmwareName(page, path, name)) {
+    ctx.err << rules::FirmwareNameMismatchMessage(page) << "\n";
     return ExitCode::Refused;
   }
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
-    ctx.err << pages::kMsgFileDoesNotExist << "\n";
+    ctx.err << rules::kMsgFileDoesNotExist << "\n";
     return ExitCode::UsageOrFile;
   }
   records::FirmwareImage image;
   const records::FirmwareCheck check = records::VerifyFirmwareFile(family, path, image);
   if (!check.Ok()) {
-    ctx.err << pages::kMsgNotCorrectFirmware << "\n";
+    ctx.err << rules::kMsgNotCorrectFirmware << "\n";
     return ExitCode::Refused;
   }
   image.fileName = path;

@@ -5,7 +5,6 @@
 
 namespace ql::cli {
 
-using engine::RecordType;
 
 void HeadlessUi::ShowMessage(std::string_view text) {
   messages.emplace_back(text);
@@ -73,9 +72,9 @@ bool RequirePort(const CommandContext& ctx) {
 
 std::optional<RecordType> RecordTypeOfSize(std::size_t size) {
   switch (size) {
-    case engine::kDockingRecordSize: return RecordType::Docking;
-    case engine::kSingleGasRecordSize: return RecordType::SingleGas;
-    case engine::kMultiGasRecordSize: return RecordType::MultiGas;
+    case records::kDockingInfoSize: return RecordType::Docking;
+    case records::kSingleGasOptionSize: return RecordType::SingleGas;
+    case records::kMultiGasOptionSize: return RecordType::MultiGas;
     default: return std::nullopt;
   }
 }

@@ -37,18 +37,18 @@ class HeadlessUi final : public engine::IEngineUi {
   void ShowDockingPage() override { selectedTab = engine::kTabDocking; }
   void ShowDeviceType(int) override {}
   void EnableStationPages(bool) override {}
-  void ClearFirmwareFields(engine::RecordType) override {}
+  void ClearFirmwareFields(RecordType) override {}
   void ClearLogList() override { logRows.clear(); }
   void ClearCertificateList() override {}
-  void RecordToPage(engine::RecordType type, std::span<const std::uint8_t> record) override {
+  void RecordToPage(RecordType type, std::span<const std::uint8_t> record) override {
     received[type].assign(record.begin(), record.end());
   }
-  void PageToRecord(engine::RecordType type, std::span<std::uint8_t> record) override;
-  void ShowStationClock(const engine::DateTime&) override {}
+  void PageToRecord(RecordType type, std::span<std::uint8_t> record) override;
+  void ShowStationClock(const protocol::DateTime&) override {}
   void ClearStationClock() override {}
   void ShowIpAddress(const std::array<std::uint8_t, 4>&) override {}
   void ClearTransferStatus() override {}
-  void SetFirmwareProgressRange(engine::RecordType, int, int) override {}
+  void SetFirmwareProgressRange(RecordType, int, int) override {}
   void DisableUsbDiskChoice() override {}
   void AddLogRow(std::string_view name) override { logRows.emplace_back(name); }
   void EnableLogSaveControls(bool) override {}
@@ -57,8 +57,8 @@ class HeadlessUi final : public engine::IEngineUi {
   std::optional<int> identified;  // the device type once the station answered
   std::vector<std::string> messages;
   std::vector<std::string> logRows;
-  std::map<engine::RecordType, std::vector<std::uint8_t>> received;  // as the station sent them
-  std::map<engine::RecordType, std::vector<std::uint8_t>> toSend;    // what a write sends
+  std::map<RecordType, std::vector<std::uint8_t>> received;  // as the station sent them
+  std::map<RecordType, std::vector<std::uint8_t>> toSend;    // what a write sends
 
  private:
   std::ostream& err_;
@@ -95,6 +95,6 @@ class StationSession {
 bool RequirePort(const CommandContext& ctx);
 
 // The record type a configuration file of this size holds, if any.
-std::optional<engine::RecordType> RecordTypeOfSize(std::size_t size);
+std::optional<RecordType> RecordTypeOfSize(std::size_t size);
 
 }  // namespace ql::cli

@@ -176,9 +176,9 @@ Reply StationCore::Handle(const RequestFrame& r) {
     case 0x39: {
       Reply reply = Answer(r.code, {1});
       reply.followUp.kind = FollowUp::Kind::ReceiveFirmware;
-      reply.followUp.family = r.code == 0x37   ? FirmwareFamily::Docking
-                              : r.code == 0x38 ? FirmwareFamily::SingleGas
-                                               : FirmwareFamily::MultiGas;
+      reply.followUp.family = r.code == 0x37   ? RecordType::Docking
+                              : r.code == 0x38 ? RecordType::SingleGas
+                                               : RecordType::MultiGas;
       reply.followUp.firmwareName.assign(r.payload.begin(), r.payload.end());
       return reply;
     }

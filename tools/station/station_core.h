@@ -23,7 +23,6 @@ struct StationFile {
   Bytes content;
 };
 
-using FirmwareFamily = records::FirmwareFamily;
 
 struct ReceivedFirmware {
   std::string fileName;
@@ -38,7 +37,7 @@ struct StationState {
   std::array<std::uint8_t, 100> multiGas{};
   std::vector<StationFile> logs;
   std::vector<StationFile> certificates;  // 108-byte certificate records
-  std::map<FirmwareFamily, ReceivedFirmware> firmware;
+  std::map<RecordType, ReceivedFirmware> firmware;
   std::int64_t clockOffset = 0;  // station time minus PC time, seconds
   bool usbLinked = true;         // the station's USB link to the detector
   bool ethernetUp = true;
@@ -49,7 +48,7 @@ struct StationState {
 struct FollowUp {
   enum class Kind { None, SendLog, ReceiveFirmware } kind = Kind::None;
   std::string logName;
-  FirmwareFamily family = FirmwareFamily::Docking;
+  RecordType family = RecordType::Docking;
   std::string firmwareName;
 };
 

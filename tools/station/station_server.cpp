@@ -7,7 +7,7 @@
 
 #include "records/firmware.h"
 #include "tools/station/station_state.h"
-#include "usbdisk/file_io.h"
+#include "io/file_io.h"
 
 namespace ql::station {
 namespace fs = std::filesystem;
@@ -112,7 +112,7 @@ void StationServer::ReceiveFirmware(const FollowUp& followUp) {
     return;
   }
   const fs::path file = firmwareDir_ / out.files.back();
-  const auto data = usbdisk::ReadWholeFile(file, records::kMaxFirmwareFileSize);
+  const auto data = io::ReadWholeFile(file, records::kMaxFirmwareFileSize);
   ReceivedFirmware received;
   received.fileName = out.files.back();
   if (data) {

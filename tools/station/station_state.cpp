@@ -7,7 +7,7 @@
 #include "records/docking_info.h"
 #include "records/multi_gas.h"
 #include "records/single_gas.h"
-#include "usbdisk/file_io.h"
+#include "io/file_io.h"
 
 namespace ql::station {
 namespace fs = std::filesystem;
@@ -149,14 +149,14 @@ std::vector<StationFile> SampleCertificates() {
 constexpr std::uintmax_t kMaxStationFile = 16u << 20;
 
 bool ReadFile(const fs::path& path, Bytes& out) {
-  auto data = usbdisk::ReadWholeFile(path, kMaxStationFile);
+  auto data = io::ReadWholeFile(path, kMaxStationFile);
   if (!data) return false;
   out = std::move(*data);
   return true;
 }
 
 bool WriteFileAtomically(const fs::path& path, const Bytes& data) {
-  return usbdisk::WriteFileAtomically(path, data);
+  return io::WriteFileAtomically(path, data);
 }
 
 template <std::size_t N>

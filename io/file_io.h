@@ -13,7 +13,7 @@
 #include <span>
 #include <vector>
 
-namespace ql::usbdisk {
+namespace ql::io {
 
 // Writes `bytes` to `path` through a temporary file beside it. Returns false (and
 // removes the temporary file) when any step fails.
@@ -34,4 +34,4 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::pa
 bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
                         std::uintmax_t maxBytes);
 
-}  // namespace ql::usbdisk
+}  // namespace ql::io

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace ql::pages {
+namespace ql::rules {
 
 // The kinds of numeric field. Tenths kinds hold their limits in tenths (300.0 is 3000).
 enum class NumericKind {
@@ -119,4 +119,4 @@ std::string SelfTestIntervalLeft(std::string_view text);
 // `rowChecked`: state of " Self-Test Interval (Hours)"; unchecked changes nothing.
 std::string StepSelfTestInterval(std::string_view text, Arrow arrow, bool rowChecked);
 
-}  // namespace ql::pages
+}  // namespace ql::rules

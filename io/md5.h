@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-namespace ql::usbdisk {
+namespace ql::io {
 
 using Md5Digest = std::array<std::uint8_t, 16>;
 
@@ -39,4 +39,4 @@ Md5Digest Md5(std::span<const std::uint8_t> bytes);
 // order. Returns its own string, so two calls never overwrite each other's result.
 std::string Md5Hex(std::span<const std::uint8_t> bytes);
 
-}  // namespace ql::usbdisk
+}  // namespace ql::io

@@ -7,7 +7,7 @@
 #include <ctime>
 #include <span>
 
-namespace ql::engine {
+namespace ql::protocol {
 
 struct DateTime {
   int year = 0;
@@ -38,4 +38,4 @@ inline constexpr std::int32_t kTargetDocking = 0;
 inline constexpr std::int32_t kTargetSingleGas = 1;
 inline constexpr std::int32_t kTargetMultiGas = 2;
 
-}  // namespace ql::engine
+}  // namespace ql::protocol

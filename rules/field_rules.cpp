@@ -1,11 +1,11 @@
-#include "pages/field_rules.h"
+#include "rules/field_rules.h"
 
 #include <algorithm>
 #include <array>
 
-#include "pages/numeric_text.h"
+#include "rules/numeric_text.h"
 
-namespace ql::pages {
+namespace ql::rules {
 namespace {
 
 bool IsDigit(char c) {
@@ -320,4 +320,4 @@ std::string StepSelfTestInterval(std::string_view text, Arrow arrow, bool rowChe
   return SelfTestIntervalChanged(result);
 }
 
-}  // namespace ql::pages
+}  // namespace ql::rules

@@ -1,10 +1,10 @@
-#include "usbdisk/file_io.h"
+#include "io/file_io.h"
 
 #include <fstream>
 #include <string>
 #include <system_error>
 
-namespace ql::usbdisk {
+namespace ql::io {
 namespace {
 
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
@@ -76,4 +76,4 @@ bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem
   return WriteFileAtomically(to, *bytes);
 }
 
-}  // namespace ql::usbdisk
+}  // namespace ql::io

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace ql::pages {
+namespace ql::rules {
 
 // atoi: optional white space, optional sign, decimal digits. Saturates at the limits of
 // std::int32_t (what the original platform's atoi does).
@@ -36,4 +36,4 @@ std::string FormatTenths(std::int64_t tenths);
 // "%.1f" of a double, with "." as the decimal point whatever the locale.
 std::string FormatOneDecimal(double value);
 
-}  // namespace ql::pages
+}  // namespace ql::rules

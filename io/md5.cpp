@@ -1,8 +1,8 @@
-#include "usbdisk/md5.h"
+#include "io/md5.h"
 
 #include <algorithm>
 
-namespace ql::usbdisk {
+namespace ql::io {
 namespace {
 
 // Sine-derived additive constants T[1..64] of RFC 1321.
@@ -143,4 +143,4 @@ std::string Md5Hex(std::span<const std::uint8_t> bytes) {
   return text;
 }
 
-}  // namespace ql::usbdisk
+}  // namespace ql::io

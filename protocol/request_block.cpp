@@ -1,8 +1,8 @@
-#include "engine/request_block.h"
+#include "protocol/request_block.h"
 
 #include "records/byte_order.h"
 
-namespace ql::engine {
+namespace ql::protocol {
 namespace {
 
 std::int32_t GetLe32(std::span<const std::uint8_t> in, std::size_t offset) {
@@ -39,4 +39,4 @@ RequestBlock RequestBlock::FromBytes(std::span<const std::uint8_t> bytes) {
   return b;
 }
 
-}  // namespace ql::engine
+}  // namespace ql::protocol

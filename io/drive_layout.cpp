@@ -1,9 +1,9 @@
-#include "usbdisk/drive_layout.h"
+#include "io/drive_layout.h"
 
 #include <string>
 #include <system_error>
 
-namespace ql::usbdisk {
+namespace ql::io {
 
 std::filesystem::path DrivePath(const std::filesystem::path& usbRoot, std::string_view relative) {
   return usbRoot / std::filesystem::path(std::string(relative));
@@ -32,4 +32,4 @@ void EnsureDirectories(const std::filesystem::path& usbRoot, std::string_view re
   // folder written without a trailing separator) is never created.
 }
 
-}  // namespace ql::usbdisk
+}  // namespace ql::io

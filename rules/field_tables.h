@@ -6,9 +6,9 @@
 #include <array>
 #include <string_view>
 
-#include "pages/field_rules.h"
+#include "rules/field_rules.h"
 
-namespace ql::pages {
+namespace ql::rules {
 
 // --- Single-gas detector page (columns H2S, CO, O2) ---------------------------------
 
@@ -96,4 +96,4 @@ inline constexpr std::array<std::string_view, 3> kBumpResultDecisionItems = {
 // Longest text of the Serial Number, Location, Gas Bottle Lot # and user ID fields.
 inline constexpr std::size_t kTextFieldMax = 12;
 
-}  // namespace ql::pages
+}  // namespace ql::rules

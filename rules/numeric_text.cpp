@@ -1,11 +1,11 @@
-#include "pages/numeric_text.h"
+#include "rules/numeric_text.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <system_error>
 
-namespace ql::pages {
+namespace ql::rules {
 namespace {
 
 bool IsSpace(char c) {
@@ -181,4 +181,4 @@ std::string FormatOneDecimal(double value) {
   return std::string(buffer, result.ptr);
 }
 
-}  // namespace ql::pages
+}  // namespace ql::rules

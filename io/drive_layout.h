@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string_view>
 
-namespace ql::usbdisk {
+namespace ql::io {
 
 // Configuration files, one record each.
 inline constexpr std::string_view kDockingCfgPath = "Config/Docking/Docking.cfg";
@@ -39,4 +39,4 @@ std::filesystem::path DrivePath(const std::filesystem::path& usbRoot, std::strin
 // over silently: the file operation that follows fails and reports it.
 void EnsureDirectories(const std::filesystem::path& usbRoot, std::string_view relative);
 
-}  // namespace ql::usbdisk
+}  // namespace ql::io

@@ -7,9 +7,10 @@
 #include <string>
 #include <string_view>
 
-namespace ql::pages {
+#include "rules/record_type.h"
 
-enum class FirmwarePage { Docking, SingleGas, MultiGas };
+namespace ql::rules {
+
 
 inline constexpr std::string_view kMsgNotCorrectFirmware = "This is not the correct Firmware File.";
 inline constexpr std::string_view kMsgFirmwareEmpty = "Firmware File Empty";
@@ -18,11 +19,11 @@ inline constexpr std::string_view kMsgNotCorrectBinFile = "This is not the corre
 inline constexpr std::string_view kMsgFileNotFind = "File not find";  // multi-gas USB copy
 
 // "File Name Mismatch \n(File Name : ...)" naming the page's expected files.
-std::string_view FirmwareNameMismatchMessage(FirmwarePage page);
+std::string_view FirmwareNameMismatchMessage(RecordType page);
 // "USB File Write Success (Docking F/W)" and its TKL and RVX forms.
-std::string_view FirmwareUsbWriteSuccessMessage(FirmwarePage page);
+std::string_view FirmwareUsbWriteSuccessMessage(RecordType page);
 // "USB File Write Fail (Docking F/W)" and its TKL and RVX forms.
-std::string_view FirmwareUsbWriteFailMessage(FirmwarePage page);
+std::string_view FirmwareUsbWriteFailMessage(RecordType page);
 
 // The file name part of a path: the text after its last "/" or "\", or the whole text.
 std::string_view FileNamePart(std::string_view path);
@@ -34,7 +35,7 @@ bool EndsInBin(std::string_view path);
 //   docking:    DK_FW.bin, DK_FW_HALVORN.bin, DK_FW_TORVELINE.bin
 //   single-gas: YBR_CO.bin, YBR_H2S.bin, YBR_O2.bin, TKL_CO.bin, TKL_H2S.bin, TKL_O2.bin
 //   multi-gas:  HWR_FW.bin, RVX_FW.bin
-bool IsBrowseFirmwareName(FirmwarePage page, std::string_view fileName);
+bool IsBrowseFirmwareName(RecordType page, std::string_view fileName);
 
 // Write: the file name part of the path field, or (docking and single-gas) the name
 // remembered by the last Browse.
@@ -42,11 +43,11 @@ bool IsBrowseFirmwareName(FirmwarePage page, std::string_view fileName);
 //   single-gas: YBR_H2S.bin, YBR_CO.bin or YBR_O2.bin; or browsed TKL_CO.bin, TKL_H2S.bin
 //               or TKL_O2.bin
 //   multi-gas:  HWR_FW.bin, HWR_FW_HALVORN.bin, Plurovant_FW.bin, KT720_FW.bin, RVX_FW.bin
-bool IsWriteFirmwareName(FirmwarePage page, std::string_view pathText,
+bool IsWriteFirmwareName(RecordType page, std::string_view pathText,
                          std::string_view browsedName);
 
 // The name under which the page's firmware Write copies a file into the drive's firmware
 // folder: the docking name as it is, every "YBR" made "TKL", every "HWR" made "RVX".
-std::string UsbFirmwareName(FirmwarePage page, std::string_view fileName);
+std::string UsbFirmwareName(RecordType page, std::string_view fileName);
 
-}  // namespace ql::pages
+}  // namespace ql::rules

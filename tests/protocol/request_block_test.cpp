@@ -1,10 +1,10 @@
-#include "engine/request_block.h"
+#include "protocol/request_block.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-namespace ql::engine {
+namespace ql::protocol {
 namespace {
 
 TEST(RequestBlock, SevenLittleEndianIntegers) {
@@ -38,4 +38,4 @@ TEST(RequestBlock, LocalTimeHonoursTheTimeZone) {
 }
 
 }  // namespace
-}  // namespace ql::engine
+}  // namespace ql::protocol
