@@ -52,17 +52,20 @@ int main(int argc, char** argv) {
       times.push_back(seconds);
     }
   }
-  std::printf("connect to end of automatic read (types 1 and 2, %zu runs): median %.0f ms, min %.0f ms, max %.0f ms\n",
-              times.size(), bench::Median(times) * 1000,
-              *std::min_element(times.begin(), times.end()) * 1000,
-              *std::max_element(times.begin(), times.end()) * 1000);
+  std::printf(
+      "connect to end of automatic read (types 1 and 2, %zu runs): median %.0f ms, min %.0f ms, "
+      "max %.0f ms\n",
+      times.size(), bench::Median(times) * 1000,
+      *std::min_element(times.begin(), times.end()) * 1000,
+      *std::max_element(times.begin(), times.end()) * 1000);
 
   // Idle: the station runs in its own process, so only the engine's threads count here.
   testsupport::Background remote({QUAYLINK_STATION, "--type", "2"});
   const std::string device = remote.FirstLine();
   cli::StationSession session(quiet);
   session.Engine().OpenCloseButton(device);
-  session.Loop().RunUntil([&] { return session.Engine().LastCommand() == 0; }, std::chrono::seconds(10));
+  session.Loop().RunUntil([&] { return session.Engine().LastCommand() == 0; },
+                          std::chrono::seconds(10));
   if (!session.Engine().PortOpen() || session.Engine().DeviceType() != 2) {
     std::fprintf(stderr, "could not connect to the emulator on %s\n", device.c_str());
     return 1;

@@ -11,8 +11,8 @@
 #include <random>
 
 #include "bench/station_bench.h"
-#include "records/firmware.h"
 #include "io/file_io.h"
+#include "records/firmware.h"
 
 namespace {
 
@@ -41,8 +41,8 @@ struct Result {
 
 Result Upload(const std::string& device, const fs::path& folder) {
   records::FirmwareTag tag = *records::MakeFirmwareTag(RecordType::Docking, "9.9");
-  const auto container = *records::PackFirmwareImage(
-      RandomBytes(kFileSize - records::kFirmwareOverhead, 7), tag);
+  const auto container =
+      *records::PackFirmwareImage(RandomBytes(kFileSize - records::kFirmwareOverhead, 7), tag);
   const fs::path path = folder / "DK_FW.bin";
   io::WriteFileAtomically(path, container);
   records::FirmwareImage image;
@@ -70,7 +70,8 @@ Result Download(const std::string& device, const fs::path& folder) {
   if (session.Connect(device) != cli::ExitCode::Ok) return {};
   const auto start = Clock::now();
   session.Engine().SaveLogs({"BIG.LOG"}, folder);
-  session.Loop().RunUntil([&] { return !session.Engine().LogSaveRunning(); }, std::chrono::minutes(10));
+  session.Loop().RunUntil([&] { return !session.Engine().LogSaveRunning(); },
+                          std::chrono::minutes(10));
   return {Shown(session.Ui(), "Log data save success"),
           std::chrono::duration<double>(Clock::now() - start).count()};
 }
@@ -86,7 +87,8 @@ int main(int argc, char** argv) {
   station::StationState state = station::SampleStationState(2);
   state.logs = {{"BIG.LOG", RandomBytes(kFileSize, 11)}};
 
-  std::printf("256 KiB over an emulated 115200-baud line, request to result (ratio to 11520 B/s)\n");
+  std::printf(
+      "256 KiB over an emulated 115200-baud line, request to result (ratio to 11520 B/s)\n");
   int failures = 0;
   for (std::uint64_t hits : {std::uint64_t{0}, corruptOneIn}) {
     for (bool upload : {true, false}) {

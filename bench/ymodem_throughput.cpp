@@ -169,9 +169,9 @@ Result Run(const Scenario& scenario, const Bytes& content, std::uint64_t corrupt
   if (scenario.ourReceiver) {
     ourReceiver = std::make_unique<ChannelEnd>(receiverPty.SlavePath());
   } else {
-    theirReceiver = std::make_unique<PtyProcess>(rb, std::vector<std::string>{},
-                                                 receiverPty.SlavePath(),
-                                                 folder.path / "receive", folder.path / "rb.log");
+    theirReceiver =
+        std::make_unique<PtyProcess>(rb, std::vector<std::string>{}, receiverPty.SlavePath(),
+                                     folder.path / "receive", folder.path / "rb.log");
   }
 
   DataPhase phase;
@@ -187,8 +187,8 @@ Result Run(const Scenario& scenario, const Bytes& content, std::uint64_t corrupt
   std::future<SendOutcome> sent;
   std::future<ReceiveOutcome> received;
   if (ourSender) {
-    sent = std::async(std::launch::async,
-                      [&] { return ourSender->Engine().SendFile(content, name); });
+    sent =
+        std::async(std::launch::async, [&] { return ourSender->Engine().SendFile(content, name); });
   }
   if (ourReceiver) {
     received = std::async(std::launch::async,
@@ -219,8 +219,10 @@ Result Run(const Scenario& scenario, const Bytes& content, std::uint64_t corrupt
     const SendOutcome s = sent.get();
     if (!s.delivered) result.note += "send: " + s.status.message + "; ";
   }
-  if (theirSender && sbExit != 0) result.note += "sb exit " + (sbExit ? std::to_string(*sbExit) : "-") + "; ";
-  if (theirReceiver && rbExit != 0) result.note += "rb exit " + (rbExit ? std::to_string(*rbExit) : "-") + "; ";
+  if (theirSender && sbExit != 0)
+    result.note += "sb exit " + (sbExit ? std::to_string(*sbExit) : "-") + "; ";
+  if (theirReceiver && rbExit != 0)
+    result.note += "rb exit " + (rbExit ? std::to_string(*rbExit) : "-") + "; ";
   relay.Stop();
   const LineRelay::Stats stats = relay.GetStats();
   result.hits = stats.corrupted[0] + stats.corrupted[1];
@@ -268,16 +270,16 @@ int main(int argc, char** argv) {
 
   std::printf("YMODEM data phase, %zu bytes over an emulated 115200-baud line (%.0f bytes/s)\n",
               size, kLineRate);
-  std::printf("%-10s %-12s %10s %8s %6s  %s\n", "scenario", "corruption", "data phase",
-              "of line", "hits", "result");
+  std::printf("%-10s %-12s %10s %8s %6s  %s\n", "scenario", "corruption", "data phase", "of line",
+              "hits", "result");
   int failures = 0;
   for (const std::uint64_t corrupt : corruptions) {
     for (const Scenario& s : scenarios) {
       if (!only.empty() && std::find(only.begin(), only.end(), s.name) == only.end()) continue;
       const std::string corruption = corrupt == 0 ? "none" : "1/" + std::to_string(corrupt);
       if ((!s.ourSender && !sb) || (!s.ourReceiver && !rb)) {
-        std::printf("%-10s %-12s %10s %8s %6s  skipped: lrzsz (sb, rb) is not installed\n",
-                    s.name, corruption.c_str(), "-", "-", "-");
+        std::printf("%-10s %-12s %10s %8s %6s  skipped: lrzsz (sb, rb) is not installed\n", s.name,
+                    corruption.c_str(), "-", "-", "-");
         continue;
       }
       const Result r = Run(s, content, corrupt, sb.value_or(""), rb.value_or(""));
@@ -289,8 +291,8 @@ int main(int argc, char** argv) {
         std::snprintf(ratio, sizeof ratio, "%.1f%%",
                       100.0 * static_cast<double>(size) / *r.seconds / kLineRate);
       }
-      std::printf("%-10s %-12s %10s %8s %6llu  %s%s\n", s.name, corruption.c_str(), seconds,
-                  ratio, static_cast<unsigned long long>(r.hits), r.ok ? "ok" : "FAILED",
+      std::printf("%-10s %-12s %10s %8s %6llu  %s%s\n", s.name, corruption.c_str(), seconds, ratio,
+                  static_cast<unsigned long long>(r.hits), r.ok ? "ok" : "FAILED",
                   r.note.empty() ? "" : (" (" + r.note + ")").c_str());
       std::fflush(stdout);
     }

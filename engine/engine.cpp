@@ -91,9 +91,8 @@ const std::array<Engine::ResponseEntry, 20> Engine::kResponseTable = {{
     {cmd::kIpAddress, &Engine::OnIpAddress},
 }};
 
-Engine::Engine(IEngineUi& ui, ITimerHost& timers, link::IUiPoster& poster,
-               const IWallClock& clock, std::unique_ptr<link::ISerialPort> port,
-               EngineOptions options)
+Engine::Engine(IEngineUi& ui, ITimerHost& timers, link::IUiPoster& poster, const IWallClock& clock,
+               std::unique_ptr<link::ISerialPort> port, EngineOptions options)
     : ui_(ui),
       timers_(timers),
       clock_(clock),
@@ -133,7 +132,9 @@ void Engine::KillTimer(int id) {
   timers_.KillTimer(id);
 }
 
-void Engine::RestartGapTimer() { StartTimer(timer::kParserGap, 500ms); }
+void Engine::RestartGapTimer() {
+  StartTimer(timer::kParserGap, 500ms);
+}
 
 void Engine::OnTimer(int id) {
   switch (id) {
@@ -307,9 +308,13 @@ void Engine::OnSerialData() {
   ShowFirmwareProgress();
 }
 
-void Engine::OnTransferBytes(std::span<const std::uint8_t> bytes) { stream_.Feed(bytes); }
+void Engine::OnTransferBytes(std::span<const std::uint8_t> bytes) {
+  stream_.Feed(bytes);
+}
 
-void Engine::OnChannelMessage(std::string_view text) { ui_.ShowMessage(text); }
+void Engine::OnChannelMessage(std::string_view text) {
+  ui_.ShowMessage(text);
+}
 
 void Engine::OnLineLost() {
   if (!channel_.IsConnected()) return;
@@ -333,9 +338,12 @@ bool Engine::Dispatch(const ReceivedFrame& frame) {
 
 std::span<std::uint8_t> Engine::Buffer(RecordType type) {
   switch (type) {
-    case RecordType::Docking: return docking_;
-    case RecordType::SingleGas: return singleGas_;
-    case RecordType::MultiGas: return multiGas_;
+    case RecordType::Docking:
+      return docking_;
+    case RecordType::SingleGas:
+      return singleGas_;
+    case RecordType::MultiGas:
+      return multiGas_;
   }
   return {};
 }
@@ -352,9 +360,12 @@ void Engine::PrepareBlock(std::int32_t target) {
 
 static std::int32_t TargetCode(RecordType type) {
   switch (type) {
-    case RecordType::Docking: return protocol::kTargetDocking;
-    case RecordType::SingleGas: return protocol::kTargetSingleGas;
-    case RecordType::MultiGas: return protocol::kTargetMultiGas;
+    case RecordType::Docking:
+      return protocol::kTargetDocking;
+    case RecordType::SingleGas:
+      return protocol::kTargetSingleGas;
+    case RecordType::MultiGas:
+      return protocol::kTargetMultiGas;
   }
   return protocol::kTargetDocking;
 }
@@ -425,8 +436,8 @@ void Engine::OnDeviceType(const ReceivedFrame& frame) {
 
 void Engine::OnReadData(const ReceivedFrame& frame) {
   StopTransmitter();
-  const int kind = readTarget_ != ReadTarget::FollowTab ? static_cast<int>(readTarget_) - 1
-                                                        : ui_.SelectedTab();
+  const int kind =
+      readTarget_ != ReadTarget::FollowTab ? static_cast<int>(readTarget_) - 1 : ui_.SelectedTab();
   const auto payload = frame.Payload();
   // Copies what the answer has, at most the record's size.
   auto take = [&](std::span<std::uint8_t> buffer) {
@@ -536,8 +547,12 @@ void Engine::OnWriteFail(const ReceivedFrame&) {
 }
 
 // Until the certificate page is wired in, its answers only end the request.
-void Engine::OnCertificateList(const ReceivedFrame&) { StopTransmitter(); }
-void Engine::OnCertificateData(const ReceivedFrame&) { StopTransmitter(); }
+void Engine::OnCertificateList(const ReceivedFrame&) {
+  StopTransmitter();
+}
+void Engine::OnCertificateData(const ReceivedFrame&) {
+  StopTransmitter();
+}
 
 // ---- station clock -------------------------------------------------------------------
 

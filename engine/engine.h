@@ -14,15 +14,14 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
-#include <thread>
-#include <vector>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "engine/engine_ui.h"
-#include "protocol/request_block.h"
 #include "engine/timer_host.h"
 #include "engine/wall_clock.h"
 #include "link/drain.h"
@@ -243,12 +242,12 @@ class Engine final : private link::ISerialEvents,
   // Log download. The worker waits for `logReceiveArmed` under logMutex_.
   std::mutex logMutex_;
   std::condition_variable logWake_;
-  bool logWorkerStop_ = false;                 // guarded by logMutex_
-  std::vector<LogSlot> logSelection_;          // guarded by logMutex_ while a worker runs
-  std::filesystem::path logFolder_;            // guarded by logMutex_ while a worker runs
+  bool logWorkerStop_ = false;         // guarded by logMutex_
+  std::vector<LogSlot> logSelection_;  // guarded by logMutex_ while a worker runs
+  std::filesystem::path logFolder_;    // guarded by logMutex_ while a worker runs
   std::atomic<std::size_t> logFileIndex_{0};
-  std::uint64_t logRun_ = 0;                   // UI thread
-  bool logRunActive_ = false;                  // UI thread
+  std::uint64_t logRun_ = 0;   // UI thread
+  bool logRunActive_ = false;  // UI thread
   std::thread logWorker_;
 };
 

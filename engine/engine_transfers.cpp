@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "engine/engine.h"
-#include "rules/firmware_names.h"
 #include "records/byte_order.h"
+#include "rules/firmware_names.h"
 
 namespace ql::engine {
 
@@ -20,9 +20,12 @@ constexpr std::size_t kLogListMax = 8 + (kLogFirstTable + kLogSecondTable) * kLo
 
 std::uint8_t FirmwareRequest(RecordType page) {
   switch (page) {
-    case RecordType::Docking: return cmd::kFirmwareDocking;
-    case RecordType::SingleGas: return cmd::kFirmwareSingleGas;
-    case RecordType::MultiGas: return cmd::kFirmwareMultiGas;
+    case RecordType::Docking:
+      return cmd::kFirmwareDocking;
+    case RecordType::SingleGas:
+      return cmd::kFirmwareSingleGas;
+    case RecordType::MultiGas:
+      return cmd::kFirmwareMultiGas;
   }
   return cmd::kFirmwareDocking;
 }

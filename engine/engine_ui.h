@@ -8,12 +8,10 @@
 #include <span>
 #include <string_view>
 
+#include "protocol/request_block.h"
 #include "rules/record_type.h"
 
-#include "protocol/request_block.h"
-
 namespace ql::engine {
-
 
 // Main tab indexes as the tab items are built: the docking station page first, then the
 // detector page of the station's family.

@@ -8,11 +8,11 @@
 namespace ql::engine {
 
 namespace timer {
-inline constexpr int kResponse = 0;      // 500 ms: time-out of requests of 12 bytes or more
-inline constexpr int kResend = 2;        // 200 ms: resend and time-out of short requests
-inline constexpr int kFirmware = 3;      // 3000 ms: started with a firmware upload
-inline constexpr int kLogWatchdog = 5;   // 10 000 ms: log download watchdog
-inline constexpr int kParserGap = 6;     // 500 ms: inter-byte gap of the frame parser
+inline constexpr int kResponse = 0;        // 500 ms: time-out of requests of 12 bytes or more
+inline constexpr int kResend = 2;          // 200 ms: resend and time-out of short requests
+inline constexpr int kFirmware = 3;        // 3000 ms: started with a firmware upload
+inline constexpr int kLogWatchdog = 5;     // 10 000 ms: log download watchdog
+inline constexpr int kParserGap = 6;       // 500 ms: inter-byte gap of the frame parser
 inline constexpr int kClockDisplay = 111;  // 500 ms: station clock display
 }  // namespace timer
 

@@ -92,8 +92,8 @@ std::optional<IClock::Duration> VirtualClock::AdvanceWhenIdle(
     // Not all blocked yet: wait for the next reader to start waiting. The short real-time
     // bound covers a reader that finishes its work without waiting again.
     std::unique_lock lock(mutex_);
-    const auto wakeAt = std::min(end, std::chrono::steady_clock::now() +
-                                          std::chrono::milliseconds(2));
+    const auto wakeAt =
+        std::min(end, std::chrono::steady_clock::now() + std::chrono::milliseconds(2));
     waitEntered_.wait_until(lock, wakeAt, [&] { return waitsEntered_ != seen; });
     if (std::chrono::steady_clock::now() >= end) return std::nullopt;
   }

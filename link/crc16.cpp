@@ -24,11 +24,14 @@ constexpr auto kTable = MakeTable();
 
 std::uint16_t Crc16Update(std::uint16_t crc, std::span<const std::uint8_t> bytes) {
   for (std::uint8_t b : bytes) {
-    crc = static_cast<std::uint16_t>((crc << 8) ^ kTable[static_cast<std::size_t>((crc >> 8) ^ b) & 0xFFu]);
+    crc = static_cast<std::uint16_t>((crc << 8) ^
+                                     kTable[static_cast<std::size_t>((crc >> 8) ^ b) & 0xFFu]);
   }
   return crc;
 }
 
-std::uint16_t Crc16(std::span<const std::uint8_t> bytes) { return Crc16Update(0, bytes); }
+std::uint16_t Crc16(std::span<const std::uint8_t> bytes) {
+  return Crc16Update(0, bytes);
+}
 
 }  // namespace ql::link

@@ -17,7 +17,9 @@ EventLoop::TimerId EventLoop::StartTimer(std::chrono::milliseconds period,
   return id;
 }
 
-void EventLoop::KillTimer(TimerId id) { timers_.erase(id); }
+void EventLoop::KillTimer(TimerId id) {
+  timers_.erase(id);
+}
 
 bool EventLoop::RunOne() {
   const auto now = Clock::now();

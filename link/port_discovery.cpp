@@ -132,7 +132,9 @@ BridgeRegistration::BridgeRegistration(const fs::path& folder, const std::string
   if (!ec) file_ = file;
 }
 
-BridgeRegistration::~BridgeRegistration() { Remove(); }
+BridgeRegistration::~BridgeRegistration() {
+  Remove();
+}
 
 BridgeRegistration::BridgeRegistration(BridgeRegistration&& other) noexcept
     : file_(std::move(other.file_)) {

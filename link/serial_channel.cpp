@@ -7,14 +7,17 @@ namespace ql::link {
 struct CSerialChannel::NotifyState {
   std::mutex mutex;
   std::condition_variable handled;
-  std::uint64_t posted = 0;       // notifications posted
-  std::uint64_t done = 0;         // notifications handled
+  std::uint64_t posted = 0;           // notifications posted
+  std::uint64_t done = 0;             // notifications handled
   CSerialChannel* channel = nullptr;  // UI thread only
 };
 
 CSerialChannel::CSerialChannel(SharedFlags& flags, ISerialEvents& events, IUiPoster& poster,
                                std::unique_ptr<ISerialPort> port)
-    : flags_(flags), events_(events), poster_(poster), port_(std::move(port)),
+    : flags_(flags),
+      events_(events),
+      poster_(poster),
+      port_(std::move(port)),
       notify_(std::make_shared<NotifyState>()) {
   notify_->channel = this;
 }
@@ -52,9 +55,7 @@ bool CSerialChannel::Open(const std::string& path, const LineSettings& line) {
 void CSerialChannel::Close() {
   if (!connected_.exchange(false)) return;
   port_->Wake();
-  {
-    std::lock_guard lock(notify_->mutex);
-  }
+  { std::lock_guard lock(notify_->mutex); }
   notify_->handled.notify_all();
   if (watch_.joinable() && watch_.get_id() == std::this_thread::get_id()) {
     // Called from inside a notification handled on the watch thread itself: the thread

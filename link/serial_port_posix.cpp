@@ -22,13 +22,20 @@ std::string ErrnoText(const std::string& what, int err) {
 
 speed_t BaudConstant(std::uint32_t baud) {
   switch (baud) {
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return 0;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    default:
+      return 0;
   }
 }
 
@@ -156,6 +163,8 @@ class PosixSerialPort final : public ISerialPort {
 
 }  // namespace
 
-std::unique_ptr<ISerialPort> MakePlatformSerialPort() { return std::make_unique<PosixSerialPort>(); }
+std::unique_ptr<ISerialPort> MakePlatformSerialPort() {
+  return std::make_unique<PosixSerialPort>();
+}
 
 }  // namespace ql::link

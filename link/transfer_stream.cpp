@@ -9,7 +9,9 @@ TransferStream::TransferStream(IClock& clock, std::size_t capacity)
   clock_.AddClient(*this);
 }
 
-TransferStream::~TransferStream() { clock_.RemoveClient(*this); }
+TransferStream::~TransferStream() {
+  clock_.RemoveClient(*this);
+}
 
 void TransferStream::Feed(std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return;

@@ -77,11 +77,11 @@ class TransferStream final : public IClockClient {
   const std::size_t capacity_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<std::uint8_t> bytes_;      // guarded by mutex_
-  bool abort_ = false;                  // guarded by mutex_
-  bool readerWaiting_ = false;          // guarded by mutex_
-  TimePoint readerDeadline_{};          // guarded by mutex_
-  std::uint64_t version_ = 0;           // guarded by mutex_; see BlockedUntil
+  std::deque<std::uint8_t> bytes_;  // guarded by mutex_
+  bool abort_ = false;              // guarded by mutex_
+  bool readerWaiting_ = false;      // guarded by mutex_
+  TimePoint readerDeadline_{};      // guarded by mutex_
+  std::uint64_t version_ = 0;       // guarded by mutex_; see BlockedUntil
 };
 
 }  // namespace ql::link

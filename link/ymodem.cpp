@@ -49,8 +49,8 @@ int ProgressMaximum(std::uint64_t size) {
 
 FileHeader ParseHeader(std::span<const std::uint8_t> data) {
   FileHeader header;
-  if (data.size() >= 4 && std::all_of(data.begin(), data.begin() + 4,
-                                      [](std::uint8_t b) { return b == 0; })) {
+  if (data.size() >= 4 &&
+      std::all_of(data.begin(), data.begin() + 4, [](std::uint8_t b) { return b == 0; })) {
     header.kind = FileHeader::Kind::BatchEnd;
     return header;
   }
@@ -74,8 +74,8 @@ FileHeader ParseHeader(std::span<const std::uint8_t> data) {
     return refuse("\"" + name + "\" is not a plain file name");
   }
   const auto sizeBegin = nameEnd + 1;
-  const auto sizeEnd = std::find_if(sizeBegin, data.end(),
-                                    [](std::uint8_t b) { return b == 0 || b == ' '; });
+  const auto sizeEnd =
+      std::find_if(sizeBegin, data.end(), [](std::uint8_t b) { return b == 0 || b == ' '; });
   const std::string sizeText(sizeBegin, sizeEnd);
   if (sizeText.size() > kMaxSizeTextLength) {
     return refuse("size of \"" + name + "\" longer than " + std::to_string(kMaxSizeTextLength) +
@@ -108,9 +108,13 @@ NullObserver& Nobody() {
   return observer;
 }
 
-CYmodem::TimePoint Min(CYmodem::TimePoint a, CYmodem::TimePoint b) { return a < b ? a : b; }
+CYmodem::TimePoint Min(CYmodem::TimePoint a, CYmodem::TimePoint b) {
+  return a < b ? a : b;
+}
 
-Status Stopped() { return Status::Error(ErrorKind::Timeout, "the transfer was stopped"); }
+Status Stopped() {
+  return Status::Error(ErrorKind::Timeout, "the transfer was stopped");
+}
 Status LineFailed() {
   return Status::Error(ErrorKind::Io, "the line did not take the bytes in time");
 }
@@ -127,18 +131,24 @@ bool CYmodem::Write(std::span<const std::uint8_t> bytes) {
 CYmodem::Answer CYmodem::ReadAnswer(TimePoint deadline) {
   std::uint8_t b = 0;
   switch (input_.Take(b, deadline)) {
-    case WaitStatus::Timeout: return {AnswerKind::Timeout, 0};
-    case WaitStatus::Aborted: return {AnswerKind::Aborted, 0};
-    case WaitStatus::Ready: break;
+    case WaitStatus::Timeout:
+      return {AnswerKind::Timeout, 0};
+    case WaitStatus::Aborted:
+      return {AnswerKind::Aborted, 0};
+    case WaitStatus::Ready:
+      break;
   }
   if (b != kCan) return {AnswerKind::Byte, b};
   // Receivers cancel with two CANs; one alone is a garbled byte and must not end a
   // transfer that a resend would save.
   std::uint8_t next = 0;
   switch (input_.Take(next, Now() + kInterByteLimit)) {
-    case WaitStatus::Aborted: return {AnswerKind::Aborted, 0};
-    case WaitStatus::Timeout: return {AnswerKind::Byte, kCan};
-    case WaitStatus::Ready: break;
+    case WaitStatus::Aborted:
+      return {AnswerKind::Aborted, 0};
+    case WaitStatus::Timeout:
+      return {AnswerKind::Byte, kCan};
+    case WaitStatus::Ready:
+      break;
   }
   if (next == kCan) return {AnswerKind::Cancelled, 0};
   return {AnswerKind::Byte, next};
@@ -187,7 +197,8 @@ Status CYmodem::SendUntilAcknowledged(std::span<const std::uint8_t> block, TimeP
         break;  // NAK, a request or a garbled answer: send it again
       case AnswerKind::Timeout:
         return Status::Error(ErrorKind::Timeout, std::string("no answer to ") + what);
-      case AnswerKind::Aborted: return Stopped();
+      case AnswerKind::Aborted:
+        return Stopped();
       case AnswerKind::Cancelled:
         return Status::Error(ErrorKind::Protocol, "the receiver cancelled the transfer");
     }
@@ -213,7 +224,8 @@ SendOutcome CYmodem::SendFile(std::span<const std::uint8_t> data, std::string_vi
         out.status = Status::Error(ErrorKind::Protocol, "the receiver cancelled the transfer");
         return out;
       case AnswerKind::Aborted:
-      case AnswerKind::Byte: break;
+      case AnswerKind::Byte:
+        break;
     }
     return cancelWith(Stopped());
   };
@@ -280,11 +292,11 @@ SendOutcome CYmodem::SendFile(std::span<const std::uint8_t> data, std::string_vi
       case AnswerKind::Timeout:
         return failAfterData(Status::Error(
             ErrorKind::Timeout, "no answer to block " + std::to_string(number) + " within 10 s"));
-      case AnswerKind::Aborted: return failAfterData(Stopped());
+      case AnswerKind::Aborted:
+        return failAfterData(Stopped());
       case AnswerKind::Cancelled:
-        return failAfterData(Status::Error(ErrorKind::Protocol,
-                                           "the receiver cancelled at block " +
-                                               std::to_string(number)));
+        return failAfterData(Status::Error(
+            ErrorKind::Protocol, "the receiver cancelled at block " + std::to_string(number)));
     }
   }
 
@@ -298,11 +310,13 @@ SendOutcome CYmodem::SendFile(std::span<const std::uint8_t> data, std::string_vi
   answer = start == SendStart::Unprompted ? Answer{AnswerKind::Byte, kCrcRequest}
                                           : WaitFor(kCrcRequest, Now() + kByteTimeout);
   switch (answer.kind) {
-    case AnswerKind::Byte: break;
+    case AnswerKind::Byte:
+      break;
     case AnswerKind::Timeout:
       return failAfterData(
           Status::Error(ErrorKind::Timeout, "no request ('C') for the end of the batch"));
-    case AnswerKind::Aborted: return failAfterData(Stopped());
+    case AnswerKind::Aborted:
+      return failAfterData(Stopped());
     case AnswerKind::Cancelled:
       return failAfterData(
           Status::Error(ErrorKind::Protocol, "the receiver cancelled the transfer"));
@@ -375,9 +389,9 @@ class YmodemReceiver {
   const std::filesystem::path folder_;
 
   const ReceiverRole role_;
-  bool started_ = false;  // the first wait for a header has begun
+  bool started_ = false;                              // the first wait for a header has begun
   std::array<std::uint8_t, 4 + kDataLength> body_{};  // number, complement, data, CRC
-  std::uint32_t expected_ = 0;  // block wanted next; 0: a header
+  std::uint32_t expected_ = 0;                        // block wanted next; 0: a header
   int badComplements_ = 0;
   int naks_ = 0;
 
@@ -400,8 +414,12 @@ ReceiveOutcome YmodemReceiver::Run() {
     const Packet packet = WaitForPacket();
     Step step = Step::Continue;
     switch (packet.kind) {
-      case Kind::Aborted: step = Fail(Stopped()); break;
-      case Kind::LineFailed: step = Fail(LineFailed()); break;
+      case Kind::Aborted:
+        step = Fail(Stopped());
+        break;
+      case Kind::LineFailed:
+        step = Fail(LineFailed());
+        break;
       case Kind::Timeout:
         input_.SetAbort();
         step = Fail(Status::Error(ErrorKind::Timeout, "nothing from the sender for 10 s"));
@@ -423,8 +441,12 @@ ReceiveOutcome YmodemReceiver::Run() {
           step = Nak();
         }
         break;
-      case Kind::EndOfFile: step = OnEndOfFile(); break;
-      case Kind::Block: step = OnBlock(packet); break;
+      case Kind::EndOfFile:
+        step = OnEndOfFile();
+        break;
+      case Kind::Block:
+        step = OnBlock(packet);
+        break;
     }
     if (step == Step::Done) return outcome_;
   }
@@ -438,8 +460,8 @@ YmodemReceiver::Packet YmodemReceiver::WaitForPacket() {
   // reminder, so a sender that lost our last answer sends again before the time-out.
   const bool header = expected_ == 0;
   const std::uint8_t prompt = expected_ <= 1 ? kCrcRequest : kNak;
-  TimePoint nextPrompt =
-      start + (header ? IClock::Duration(kHeaderPromptInterval) : IClock::Duration(kDataPromptAfter));
+  TimePoint nextPrompt = start + (header ? IClock::Duration(kHeaderPromptInterval)
+                                         : IClock::Duration(kDataPromptAfter));
   // A station asks for the first header at once.
   if (header && !started_ && role_ == ReceiverRole::Station) nextPrompt = start;
   started_ = true;
@@ -483,12 +505,13 @@ YmodemReceiver::Packet YmodemReceiver::ReadRest(std::uint8_t first) {
       packet.number = body_[0];
       packet.complementOk = body_[1] == static_cast<std::uint8_t>(~body_[0]);
       packet.data = {body_.data() + 2, length};
-      const std::uint16_t crc = static_cast<std::uint16_t>((body_[2 + length] << 8) |
-                                                           body_[3 + length]);
+      const std::uint16_t crc =
+          static_cast<std::uint16_t>((body_[2 + length] << 8) | body_[3 + length]);
       packet.crcOk = Crc16(packet.data) == crc;
       return packet;
     }
-    case kEot: return Kind::EndOfFile;
+    case kEot:
+      return Kind::EndOfFile;
     case kCan: {
       std::uint8_t next = 0;
       const WaitStatus status = input_.Take(next, Now() + kInterByteLimit);
@@ -496,7 +519,8 @@ YmodemReceiver::Packet YmodemReceiver::ReadRest(std::uint8_t first) {
       // A lone CAN is line noise; senders cancel with two.
       return status == WaitStatus::Ready && next == kCan ? Kind::Cancel : Kind::Garbage;
     }
-    default: return Kind::Garbage;
+    default:
+      return Kind::Garbage;
   }
 }
 
@@ -581,12 +605,13 @@ YmodemReceiver::Step YmodemReceiver::OnHeader(const Packet& packet) {
     case FileHeader::Kind::Refused:
       Answer({kNak});
       return Fail(Status::Error(ErrorKind::Protocol, "file refused: " + header.reason));
-    case FileHeader::Kind::File: break;
+    case FileHeader::Kind::File:
+      break;
   }
   if (std::string why = OpenFile(header.name); !why.empty()) {
     Answer({kNak});
-    return Fail(Status::Error(ErrorKind::Io, "cannot create " + header.name + " in " +
-                                                 folder_.string() + ": " + why));
+    return Fail(Status::Error(
+        ErrorKind::Io, "cannot create " + header.name + " in " + folder_.string() + ": " + why));
   }
   remaining_ = header.size;
   if (!Answer({kAck, kCrcRequest})) return Fail(LineFailed());
@@ -623,9 +648,8 @@ YmodemReceiver::Step YmodemReceiver::OnData(const Packet& packet) {
   total_ += n;
   naks_ = 0;
   ++expected_;
-  observer_.SetProgressPosition(expected_ > static_cast<std::uint32_t>(INT_MAX)
-                                    ? INT_MAX
-                                    : static_cast<int>(expected_));
+  observer_.SetProgressPosition(
+      expected_ > static_cast<std::uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(expected_));
   observer_.RestartWatchdog();
   return Step::Continue;
 }

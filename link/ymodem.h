@@ -46,7 +46,7 @@ inline constexpr std::size_t kMaxSizeTextLength = 15;
 // Fills the last data block after the file's end; the receiver cuts it off by the size.
 inline constexpr std::uint8_t kFiller = 0x1A;
 
-inline constexpr std::chrono::seconds kByteTimeout{10};     // one wait for an answer
+inline constexpr std::chrono::seconds kByteTimeout{10};      // one wait for an answer
 inline constexpr std::chrono::seconds kDataPhaseLimit{300};  // all data blocks of a send
 inline constexpr std::chrono::seconds kPhaseLimit{10};       // end of file, end of batch
 // The receiver asks for a header ('C') after this much silence, and again after each
@@ -67,8 +67,7 @@ inline constexpr int kMaxHeaderSends = 10;
 
 // The 128 data bytes of block 0: at most kMaxSentNameLength characters of `name`, a NUL,
 // the size in decimal, NUL bytes to the end. An empty name gives the all-zero batch end.
-std::array<std::uint8_t, kHeaderLength> MakeHeaderData(std::string_view name,
-                                                       std::uint64_t size);
+std::array<std::uint8_t, kHeaderLength> MakeHeaderData(std::string_view name, std::uint64_t size);
 
 // A block as it goes on the wire: header byte, number (low 8 bits), complement, data, CRC
 // high, CRC low. Block 0 is a 128-byte SOH block, every other block a 1024-byte STX block;

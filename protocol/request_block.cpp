@@ -22,7 +22,7 @@ void RequestBlock::SetLocalTime(std::time_t now) {
 
 std::array<std::uint8_t, RequestBlock::kSize> RequestBlock::Bytes() const {
   std::array<std::uint8_t, kSize> out{};
-  const std::int32_t fields[7] = {target, time.year, time.month, time.day,
+  const std::int32_t fields[7] = {target,    time.year,   time.month, time.day,
                                   time.hour, time.minute, time.second};
   for (std::size_t i = 0; i < 7; ++i) {
     records::le::StoreU32(out, 4 * i, static_cast<std::uint32_t>(fields[i]));

@@ -41,8 +41,7 @@ bool SaveDockingCfg(const fs::path& usbRoot, const DockingPageValues& page,
 }
 
 bool LoadSingleGasCfg(const fs::path& usbRoot, SingleGasOptionRecord& record, IMessageSink& sink) {
-  if (!LoadWithFallback(usbRoot, io::kSingleGasCfgPath, io::kSingleGasOldCfgPath,
-                        record.bytes)) {
+  if (!LoadWithFallback(usbRoot, io::kSingleGasCfgPath, io::kSingleGasOldCfgPath, record.bytes)) {
     sink.ShowMessage(kSingleGasCfgOpenError);
     return false;
   }
@@ -58,8 +57,7 @@ bool SaveSingleGasCfg(const fs::path& usbRoot, const SingleGasPageValues& page,
 }
 
 bool LoadMultiGasCfg(const fs::path& usbRoot, MultiGasOptionRecord& record, IMessageSink& sink) {
-  if (!LoadWithFallback(usbRoot, io::kMultiGasCfgPath, io::kMultiGasOldCfgPath,
-                        record.bytes)) {
+  if (!LoadWithFallback(usbRoot, io::kMultiGasCfgPath, io::kMultiGasOldCfgPath, record.bytes)) {
     sink.ShowMessage(kMultiGasCfgOpenError);
     return false;
   }

@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
+#include "records/byte_order.h"
+#include "records/field_check.h"
 #include "rules/field_rules.h"
 #include "rules/field_tables.h"
 #include "rules/numeric_text.h"
-#include "records/byte_order.h"
-#include "records/field_check.h"
 
 namespace ql::records {
 namespace {

@@ -78,8 +78,7 @@ FirmwareCheck CheckFirmwareContainer(RecordType family, std::span<const std::uin
   io::Md5Context ctx;
   io::Md5Init(ctx);
   io::Md5Update(ctx, file.subspan(0, kFirmwareTagOffset));
-  io::Md5Update(ctx,
-                     file.subspan(kFirmwareTagOffset + kFirmwareTagSize,
+  io::Md5Update(ctx, file.subspan(kFirmwareTagOffset + kFirmwareTagSize,
                                   kFirmwareDigestOffset - kFirmwareTagOffset - kFirmwareTagSize));
   io::Md5Update(ctx, file.subspan(kFirmwareDigestOffset + kFirmwareDigestSize));
   const io::Md5Digest digest = io::Md5Final(ctx);
@@ -146,8 +145,8 @@ bool PackFirmwareFile(const std::filesystem::path& barePath, std::string_view ve
   if (!bare) return false;
   // The page's tool formats "DOCK%s" and keeps the first 9 bytes; a longer text is cut.
   const std::string_view magic = FirmwareMagic(RecordType::Docking);
-  const auto tag = MakeFirmwareTag(RecordType::Docking,
-                                   versionText.substr(0, kFirmwareTagSize - magic.size()));
+  const auto tag =
+      MakeFirmwareTag(RecordType::Docking, versionText.substr(0, kFirmwareTagSize - magic.size()));
   const auto file = PackFirmwareImage(*bare, *tag);
   if (!file) return false;
   return io::WriteFileAtomically(outPath, *file);

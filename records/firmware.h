@@ -26,7 +26,6 @@
 
 namespace ql::records {
 
-
 inline constexpr std::size_t kFirmwareTagOffset = 100;
 inline constexpr std::size_t kFirmwareTagSize = 9;
 inline constexpr std::size_t kFirmwareDigestOffset = 200;

@@ -82,8 +82,7 @@ bool IsBrowseFirmwareName(RecordType page, std::string_view fileName) {
   return OneOf(fileName, {"HWR_FW.bin", "RVX_FW.bin"});
 }
 
-bool IsWriteFirmwareName(RecordType page, std::string_view pathText,
-                         std::string_view browsedName) {
+bool IsWriteFirmwareName(RecordType page, std::string_view pathText, std::string_view browsedName) {
   const std::string_view name = FileNamePart(pathText);
   switch (page) {
     case RecordType::Docking:

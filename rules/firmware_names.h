@@ -11,7 +11,6 @@
 
 namespace ql::rules {
 
-
 inline constexpr std::string_view kMsgNotCorrectFirmware = "This is not the correct Firmware File.";
 inline constexpr std::string_view kMsgFirmwareEmpty = "Firmware File Empty";
 inline constexpr std::string_view kMsgFileDoesNotExist = "File does not exist.";
@@ -43,8 +42,7 @@ bool IsBrowseFirmwareName(RecordType page, std::string_view fileName);
 //   single-gas: YBR_H2S.bin, YBR_CO.bin or YBR_O2.bin; or browsed TKL_CO.bin, TKL_H2S.bin
 //               or TKL_O2.bin
 //   multi-gas:  HWR_FW.bin, HWR_FW_HALVORN.bin, Plurovant_FW.bin, KT720_FW.bin, RVX_FW.bin
-bool IsWriteFirmwareName(RecordType page, std::string_view pathText,
-                         std::string_view browsedName);
+bool IsWriteFirmwareName(RecordType page, std::string_view pathText, std::string_view browsedName);
 
 // The name under which the page's firmware Write copies a file into the drive's firmware
 // folder: the docking name as it is, every "YBR" made "TKL", every "HWR" made "RVX".

@@ -27,14 +27,16 @@ Bytes ReadBytes(const fs::path& p) {
 }
 
 void WriteBytes(const fs::path& p, const Bytes& b) {
-  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+  std::ofstream(p, std::ios::binary)
+      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
 class CliAgainstStation : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("ql-e2e-" + std::to_string(::getpid()) + "-" + testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ =
+        fs::temp_directory_path() / ("ql-e2e-" + std::to_string(::getpid()) + "-" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "runtime");
     // Each test sees only its own emulators.
@@ -196,7 +198,8 @@ TEST_F(CliAgainstStation, LogFilesArriveWholeUnderTheirNames) {
   std::istringstream lines(list.out);
   for (std::string line; std::getline(lines, line);) names.push_back(line);
   std::vector<std::string> expected;
-  for (const auto& e : fs::directory_iterator(dir_ / "state" / "logs")) expected.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(dir_ / "state" / "logs"))
+    expected.push_back(e.path().filename().string());
   std::sort(expected.begin(), expected.end());
   ASSERT_EQ(names, expected);
   ASSERT_EQ(names.size(), 3u);

@@ -34,10 +34,11 @@ inline std::vector<char*> Argv(std::vector<std::string>& args) {
 
 // Runs a program to its end (at most `limit`, then it is killed) and captures its output.
 inline RunResult RunProgram(std::vector<std::string> args,
-                     std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+                            std::chrono::milliseconds limit = std::chrono::seconds(60)) {
   int outPipe[2];
   int errPipe[2];
-  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
@@ -58,7 +59,8 @@ inline RunResult RunProgram(std::vector<std::string> args,
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
   int open = 2;
   while (open > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       ::kill(pid, SIGKILL);
       break;
@@ -111,7 +113,8 @@ class Background {
     std::string line;
     const auto end = std::chrono::steady_clock::now() + limit;
     while (line.find('\n') == std::string::npos) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          end - std::chrono::steady_clock::now());
       pollfd pfd{out_, POLLIN, 0};
       if (left.count() <= 0 || ::poll(&pfd, 1, static_cast<int>(left.count())) <= 0) break;
       char c[256];

@@ -19,7 +19,9 @@ Bytes Pattern(std::size_t n, std::uint8_t seed) {
   return b;
 }
 
-RequestBlock BlockOf(const Request& r) { return RequestBlock::FromBytes(r.payload); }
+RequestBlock BlockOf(const Request& r) {
+  return RequestBlock::FromBytes(r.payload);
+}
 
 using Dispatch = EngineFixture;
 
@@ -30,7 +32,9 @@ struct SequenceCase {
   std::int32_t detectorTarget;
   std::size_t detectorSize;
 };
-void PrintTo(const SequenceCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SequenceCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class AutomaticRead : public EngineFixture, public testing::WithParamInterface<SequenceCase> {};
 
@@ -78,11 +82,11 @@ TEST_P(AutomaticRead, DetectorThenDockingThenClock) {
   EXPECT_FALSE(ui.requestInFlight);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Families, AutomaticRead,
-    testing::Values(SequenceCase{"SingleGas", 1, RecordType::SingleGas, 1, 112},
-                    SequenceCase{"MultiGas", 2, RecordType::MultiGas, 2, 100}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Families, AutomaticRead,
+                         testing::Values(SequenceCase{"SingleGas", 1, RecordType::SingleGas, 1,
+                                                      112},
+                                         SequenceCase{"MultiGas", 2, RecordType::MultiGas, 2, 100}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Dispatch, DetectorReadContinuesWithDockingEvenOnTheDetectorTab) {
   Identify(2);
@@ -152,7 +156,9 @@ struct LengthCase {
   std::size_t length;
   const char* message;
 };
-void PrintTo(const LengthCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LengthCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ReadLength : public EngineFixture, public testing::WithParamInterface<LengthCase> {};
 
@@ -176,14 +182,14 @@ TEST_P(ReadLength, WrongLengthLeavesThePageAndSaysWhy) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, ReadLength,
-    testing::Values(
-        LengthCase{"DetectorOneByte", 1, kTabDetector, 1, "Device Type Mismatch \n (Close port and re-open)"},
-        LengthCase{"DetectorFiftyBytes", 1, kTabDetector, 50, "Read failure"},
-        LengthCase{"MultiGasGetsSingleGasSize", 2, kTabDetector, 112, "Read failure"},
-        LengthCase{"PumpStationHasNoDetector", 3, kTabDetector, 100,
-                   "Device Type Mismatch \n (Close port and re-open)"},
-        LengthCase{"DockingSixtyThree", 1, kTabDocking, 63, "Read failure"},
-        LengthCase{"DockingSixtyFive", 3, kTabDocking, 65, "Read failure"}),
+    testing::Values(LengthCase{"DetectorOneByte", 1, kTabDetector, 1,
+                               "Device Type Mismatch \n (Close port and re-open)"},
+                    LengthCase{"DetectorFiftyBytes", 1, kTabDetector, 50, "Read failure"},
+                    LengthCase{"MultiGasGetsSingleGasSize", 2, kTabDetector, 112, "Read failure"},
+                    LengthCase{"PumpStationHasNoDetector", 3, kTabDetector, 100,
+                               "Device Type Mismatch \n (Close port and re-open)"},
+                    LengthCase{"DockingSixtyThree", 1, kTabDocking, 63, "Read failure"},
+                    LengthCase{"DockingSixtyFive", 3, kTabDocking, 65, "Read failure"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Dispatch, WriteSendsThePageRecordAfterTheStationIsReady) {
@@ -210,7 +216,8 @@ TEST_F(Dispatch, DetectorWriteRefusedByAOneByteReadyAnswer) {
   ui.messages.clear();
   ui.selectedTab = kTabDetector;
   Answer(cmd::kWriteRequest, {0});
-  EXPECT_EQ(ui.messages, std::vector<std::string>{"Device Type Mismatch \n (Close port and re-open)"});
+  EXPECT_EQ(ui.messages,
+            std::vector<std::string>{"Device Type Mismatch \n (Close port and re-open)"});
   EXPECT_EQ(engine.LastCommand(), 0) << "nothing is sent";
 }
 
@@ -226,9 +233,27 @@ TEST_F(Dispatch, WriteAnswers) {
   };
   const Case cases[] = {
       {"DockingLinked", 3, kTabDocking, cmd::kWriteData, {1}, "Write complete (Docking Info)", 100},
-      {"DockingUnlinked", 3, kTabDocking, cmd::kWriteData, {0}, "Write complete \n(Docking USB not connected)", 100},
-      {"DetectorUnlinked", 1, kTabDetector, cmd::kWriteData, {2}, "Write complete \n(Docking USB not connected)", 100},
-      {"NoPayloadIsNotLinked", 3, kTabDocking, cmd::kWriteData, {}, "Write complete \n(Docking USB not connected)", 100},
+      {"DockingUnlinked",
+       3,
+       kTabDocking,
+       cmd::kWriteData,
+       {0},
+       "Write complete \n(Docking USB not connected)",
+       100},
+      {"DetectorUnlinked",
+       1,
+       kTabDetector,
+       cmd::kWriteData,
+       {2},
+       "Write complete \n(Docking USB not connected)",
+       100},
+      {"NoPayloadIsNotLinked",
+       3,
+       kTabDocking,
+       cmd::kWriteData,
+       {},
+       "Write complete \n(Docking USB not connected)",
+       100},
       {"SingleGas", 1, kTabDetector, cmd::kWriteData, {1}, "Write complete (TKL Info)", 100},
       {"MultiGas", 2, kTabDetector, cmd::kWriteData, {1}, "Write complete (RVX Info)", 100},
       {"LogTabSaysNothing", 2, 2, cmd::kWriteData, {1}, nullptr, 100},
@@ -245,7 +270,8 @@ TEST_F(Dispatch, WriteAnswers) {
     ui.messages.clear();
     ui.selectedTab = c.tab;
     Answer(c.code, c.payload);
-    EXPECT_EQ(ui.messages, c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+    EXPECT_EQ(ui.messages,
+              c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
     EXPECT_EQ(ui.progress.back(), c.progress);
     engine.OpenCloseButton(std::nullopt);
   }
@@ -333,13 +359,14 @@ TEST_F(Dispatch, ServicePage) {
     Bytes payload;
     const char* message;
   };
-  for (const Case& c : {Case{cmd::kWriteSerialNumber, {}, "SN Write OK !!"},
-                        Case{cmd::kSelfTest, {}, "Docking Self Test Complete !!"},
-                        Case{cmd::kEraseFirmware, {}, "Flash erase success !!"},
-                        Case{cmd::kEthernetLinkTest, {0}, "Docking Ethernet Link up Success !!"},
-                        Case{cmd::kEthernetLinkTest, {1}, "Docking Ethernet Link up Fail !!"},
-                        Case{cmd::kEthernetLinkTest, {0, 0}, "Docking Ethernet Link up length Fail !!"},
-                        Case{cmd::kIpAddress, {10, 0}, "Docking Ethernet IP length Fail !!"}}) {
+  for (const Case& c :
+       {Case{cmd::kWriteSerialNumber, {}, "SN Write OK !!"},
+        Case{cmd::kSelfTest, {}, "Docking Self Test Complete !!"},
+        Case{cmd::kEraseFirmware, {}, "Flash erase success !!"},
+        Case{cmd::kEthernetLinkTest, {0}, "Docking Ethernet Link up Success !!"},
+        Case{cmd::kEthernetLinkTest, {1}, "Docking Ethernet Link up Fail !!"},
+        Case{cmd::kEthernetLinkTest, {0, 0}, "Docking Ethernet Link up length Fail !!"},
+        Case{cmd::kIpAddress, {10, 0}, "Docking Ethernet IP length Fail !!"}}) {
     SCOPED_TRACE(c.message);
     Answer(c.code, c.payload);
     EXPECT_EQ(ui.messages.back(), c.message);

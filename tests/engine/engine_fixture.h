@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "engine/engine.h"
-#include "link/crc16.h"
 #include "link/clock.h"
+#include "link/crc16.h"
 #include "link/event_loop.h"
 #include "tests/engine/fakes.h"
 
@@ -37,7 +37,8 @@ inline Bytes AnswerFrame(std::uint8_t code, const Bytes& payload) {
   const auto n = static_cast<std::uint16_t>(payload.size());
   Bytes b;
   b.reserve(payload.size() + 7);
-  for (std::uint8_t x : {link::kStx, code, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)}) {
+  for (std::uint8_t x :
+       {link::kStx, code, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)}) {
     b.push_back(x);
   }
   for (std::uint8_t x : payload) b.push_back(x);
@@ -57,7 +58,9 @@ inline Bytes ClockPayload(int year, int month, int day, int hour, int minute, in
 
 class EngineFixture : public testing::Test {
  protected:
-  EngineFixture() { timers.SetTarget([this](int id) { engine.OnTimer(id); }); }
+  EngineFixture() {
+    timers.SetTarget([this](int id) { engine.OnTimer(id); });
+  }
 
   // OPEN on the fake port; returns the first request (the device type query).
   std::optional<Request> Open() {
@@ -115,7 +118,11 @@ class EngineFixture : public testing::Test {
   FixedWallClock clock;
   RecordingUi ui;
   link::VirtualClock transferClock;  // the transfers' time-outs
-  Engine engine{ui, timers, loop, clock, std::make_unique<FakeSerialPort>(port),
+  Engine engine{ui,
+                timers,
+                loop,
+                clock,
+                std::make_unique<FakeSerialPort>(port),
                 EngineOptions{.startPacerThread = false, .transferClock = &transferClock}};
 
   // Moves the transfers' virtual clock on whenever the transfer worker waits, until
@@ -124,7 +131,9 @@ class EngineFixture : public testing::Test {
     link::IClockClient* participants[] = {&engine.Stream()};
     for (int i = 0; i < 2000 && !done(); ++i) {
       loop.RunUntil(done, std::chrono::milliseconds(1));
-      if (!done()) transferClock.AdvanceWhenIdle(participants, std::chrono::milliseconds(20), std::chrono::seconds(1));
+      if (!done())
+        transferClock.AdvanceWhenIdle(participants, std::chrono::milliseconds(20),
+                                      std::chrono::seconds(1));
     }
     return done();
   }

@@ -80,7 +80,8 @@ TEST_F(Lifecycle, TransferRequestsHaveNoTimeout) {
   ASSERT_TRUE(Open());
   Answer(cmd::kDeviceType, {3});
   ui.messages.clear();
-  for (std::uint8_t code : {cmd::kLogList, cmd::kLogFile, cmd::kCertificateList, cmd::kCertificateData}) {
+  for (std::uint8_t code :
+       {cmd::kLogList, cmd::kLogFile, cmd::kCertificateList, cmd::kCertificateData}) {
     SCOPED_TRACE(static_cast<int>(code));
     engine.SendCommand(code, {});
     timers.Advance(60s);

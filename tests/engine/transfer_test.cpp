@@ -34,8 +34,10 @@ Bytes LogList(const std::vector<std::string>& first, const std::vector<std::stri
   r[1] = static_cast<std::uint8_t>(3208 >> 8);
   r[4] = static_cast<std::uint8_t>(first.size());
   r[6] = static_cast<std::uint8_t>(second.size());
-  for (std::size_t i = 0; i < first.size(); ++i) std::copy(first[i].begin(), first[i].end(), r.begin() + 8 + static_cast<long>(20 * i));
-  for (std::size_t j = 0; j < second.size(); ++j) std::copy(second[j].begin(), second[j].end(), r.begin() + 648 + static_cast<long>(20 * j));
+  for (std::size_t i = 0; i < first.size(); ++i)
+    std::copy(first[i].begin(), first[i].end(), r.begin() + 8 + static_cast<long>(20 * i));
+  for (std::size_t j = 0; j < second.size(); ++j)
+    std::copy(second[j].begin(), second[j].end(), r.begin() + 648 + static_cast<long>(20 * j));
   return r;
 }
 
@@ -190,7 +192,8 @@ TEST_F(Logs, WatchdogEndsARunTheStationNeverAnswers) {
   timers.Advance(9900ms);
   EXPECT_TRUE(ui.messages.empty());
   timers.Advance(100ms);
-  EXPECT_EQ(ui.messages, std::vector<std::string>{"Log data save failure\n(File opened on pc or IRDA fail)"});
+  EXPECT_EQ(ui.messages,
+            std::vector<std::string>{"Log data save failure\n(File opened on pc or IRDA fail)"});
   EXPECT_TRUE(ui.logSaveEnabled);
   EXPECT_FALSE(engine.LogSaveRunning());
 }
@@ -205,7 +208,8 @@ TEST_F(Logs, WatchdogEndsAReceiveThatStalls) {
   EXPECT_FALSE(timers.Running(timer::kLogWatchdog)) << "acceptance stops the watchdog";
   // The receiver asks with 'C' each second of silence and gives up after its 10 s wait.
   ASSERT_TRUE(RunTransferUntil([&] { return !ui.messages.empty(); }));
-  EXPECT_EQ(ui.messages, std::vector<std::string>{"Log data save failure\n(File opened on pc or IRDA fail)"});
+  EXPECT_EQ(ui.messages,
+            std::vector<std::string>{"Log data save failure\n(File opened on pc or IRDA fail)"});
   EXPECT_FALSE(engine.Flags().logReceiveArmed.load());
   EXPECT_TRUE(ui.logSaveEnabled);
   const Bytes written = Written();

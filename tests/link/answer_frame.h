@@ -16,7 +16,8 @@ inline Bytes Answer(std::uint8_t command, const Bytes& payload) {
   const auto n = static_cast<std::uint16_t>(payload.size());
   Bytes b;
   b.reserve(payload.size() + kFrameOverhead);
-  for (std::uint8_t x : {kStx, command, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)}) {
+  for (std::uint8_t x :
+       {kStx, command, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)}) {
     b.push_back(x);
   }
   for (std::uint8_t x : payload) b.push_back(x);

@@ -34,7 +34,9 @@ class RecordingDispatcher : public IFrameDispatcher {
 class RecordingMonitor : public ITrafficMonitor {
  public:
   bool MonitorVisible() const override { return visible; }
-  void LogReceived(std::span<const std::uint8_t> line) override { lines.emplace_back(line.begin(), line.end()); }
+  void LogReceived(std::span<const std::uint8_t> line) override {
+    lines.emplace_back(line.begin(), line.end());
+  }
   void LogSent(std::span<const std::uint8_t>) override {}
   bool visible = true;
   std::vector<Bytes> lines;
@@ -42,7 +44,9 @@ class RecordingMonitor : public ITrafficMonitor {
 
 struct DrainFixture : testing::Test {
   void Queue(const Bytes& b) { ASSERT_TRUE(ring.Push(b)); }
-  void Drain(IFrameDispatcher& d, ITrafficMonitor* m = nullptr) { DrainReceiveQueue(ring, parser, d, flags, m); }
+  void Drain(IFrameDispatcher& d, ITrafficMonitor* m = nullptr) {
+    DrainReceiveQueue(ring, parser, d, flags, m);
+  }
   RxRing ring;
   NoGapTimer timer;
   FrameParser parser{timer};

@@ -1,12 +1,12 @@
 #include "link/frame.h"
 
-#include "tests/link/answer_frame.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "tests/link/answer_frame.h"
 
 namespace ql::link {
 namespace {
@@ -72,7 +72,9 @@ struct ParserCase {
   std::vector<ParsedFrame> expected;
 };
 
-void PrintTo(const ParserCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ParserCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 const Bytes kTypeAnswer = {0x02, 0x40, 0x00, 0x01, 0x01, 0x4D, 0x8C, 0x03};
 const ParsedFrame kTypeFrame = {0x40, {0x01}};
@@ -121,16 +123,18 @@ INSTANTIATE_TEST_SUITE_P(
         ParserCase{"Length4096DroppedAtSecondLengthByte",
                    {Bytes{0x02, 0x33, 0x10, 0x00}, kTypeAnswer},
                    {kTypeFrame}},
-        ParserCase{"LongestAcceptedPayload", {Answer(0x35, Bytes(4095, 0xA5))},
+        ParserCase{"LongestAcceptedPayload",
+                   {Answer(0x35, Bytes(4095, 0xA5))},
                    {{0x35, Bytes(4095, 0xA5)}}},
         ParserCase{"GapAfterCommandRestartsAtNextStx",
                    {Bytes{0x02, 0x40}, Gap{}, kTypeAnswer},
                    {kTypeFrame}},
         // A frame cut between its two length bytes must not shift the next frame's
         // length bytes by one.
-        ParserCase{"GapBetweenLengthBytes", {Bytes{0x02, 0x40, 0x00}, Gap{}, kTypeAnswer},
-                   {kTypeFrame}},
-        ParserCase{"TwoFramesBackToBack", {kTypeAnswer, Answer(0x32, {0x07, 0x08})},
+        ParserCase{
+            "GapBetweenLengthBytes", {Bytes{0x02, 0x40, 0x00}, Gap{}, kTypeAnswer}, {kTypeFrame}},
+        ParserCase{"TwoFramesBackToBack",
+                   {kTypeAnswer, Answer(0x32, {0x07, 0x08})},
                    {kTypeFrame, {0x32, {0x07, 0x08}}}}),
     [](const auto& row) { return std::string(row.param.name); });
 

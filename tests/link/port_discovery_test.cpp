@@ -12,8 +12,9 @@ namespace fs = std::filesystem;
 class FakeSystem : public testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("ql-discovery-" + std::to_string(::getpid()) + "-" +
-                                         testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ =
+        fs::temp_directory_path() / ("ql-discovery-" + std::to_string(::getpid()) + "-" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_ / "dev");
     fs::create_directories(root_ / "bridges");
@@ -33,7 +34,8 @@ class FakeSystem : public testing::Test {
   }
   void AddBridgeRecord(const std::string& file, const std::string& name, const std::string& path,
                        long pid) {
-    std::ofstream(roots_.bridges / file) << "name=" << name << "\npath=" << path << "\npid=" << pid << "\n";
+    std::ofstream(roots_.bridges / file)
+        << "name=" << name << "\npath=" << path << "\npid=" << pid << "\n";
   }
   std::vector<std::string> Names(const PortList& list) {
     std::vector<std::string> names;

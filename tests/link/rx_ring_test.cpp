@@ -7,7 +7,9 @@
 namespace ql::link {
 namespace {
 
-std::vector<std::uint8_t> Fill(std::size_t n, std::uint8_t value) { return std::vector<std::uint8_t>(n, value); }
+std::vector<std::uint8_t> Fill(std::size_t n, std::uint8_t value) {
+  return std::vector<std::uint8_t>(n, value);
+}
 
 TEST(RxRing, ChunkMustBeSmallerThanFreeSpace) {
   struct Case {

@@ -12,9 +12,9 @@ TEST(RequestBlock, SevenLittleEndianIntegers) {
   b.target = 2;
   b.time = {2017, 12, 31, 23, 59, -1};
   const auto bytes = b.Bytes();
-  const std::array<std::uint8_t, 28> expected = {
-      2, 0, 0, 0, 0xE1, 0x07, 0, 0, 12, 0, 0, 0, 31, 0, 0, 0,
-      23, 0, 0, 0, 59, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+  const std::array<std::uint8_t, 28> expected = {2,  0, 0,  0, 0xE1, 0x07, 0,    0,   12, 0,
+                                                 0,  0, 31, 0, 0,    0,    23,   0,   0,  0,
+                                                 59, 0, 0,  0, 0xFF, 0xFF, 0xFF, 0xFF};
   EXPECT_EQ(bytes, expected);
   const RequestBlock back = RequestBlock::FromBytes(bytes);
   EXPECT_EQ(back.target, 2);

@@ -54,7 +54,9 @@ struct FamilyCase {
   const char* tag;
   const char* label;
 };
-void PrintTo(const FamilyCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FamilyCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class CliRoundTrip : public CliBinary, public ::testing::WithParamInterface<FamilyCase> {};
 

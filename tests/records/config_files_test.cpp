@@ -123,7 +123,9 @@ struct LegacyCase {
   std::size_t recordSize;
   bool (*read)(const fs::path&, IMessageSink&, std::vector<std::uint8_t>&);
 };
-void PrintTo(const LegacyCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LegacyCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class LegacyNames : public ConfigFiles, public ::testing::WithParamInterface<LegacyCase> {};
 

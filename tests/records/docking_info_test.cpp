@@ -162,7 +162,9 @@ struct RoundTripCase {
   const char* name;
   void (*edit)(DockingPageValues&);
 };
-void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RoundTripCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class DockingRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "tests/records/test_support.h"
 #include "io/file_io.h"
+#include "tests/records/test_support.h"
 
 namespace ql::io {
 namespace {
@@ -18,7 +18,9 @@ struct EnsureCase {
   std::vector<const char*> created;     // folders that must exist afterwards
   std::vector<const char*> notCreated;  // paths that must not exist
 };
-void PrintTo(const EnsureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const EnsureCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class EnsureDirectoriesTest : public ::testing::TestWithParam<EnsureCase> {};
 

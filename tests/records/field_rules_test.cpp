@@ -14,7 +14,9 @@ struct TextCase {
   const char* before;
   const char* after;
 };
-void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TextCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 std::string CaseName(const ::testing::TestParamInfo<TextCase>& info) {
   return info.param.name;
@@ -64,7 +66,9 @@ struct CapCase {
   const char* before;
   const char* after;
 };
-void PrintTo(const CapCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CapCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class TypingCapTest : public ::testing::TestWithParam<CapCase> {};
 TEST_P(TypingCapTest, CapsTheText) {
@@ -95,7 +99,9 @@ struct StepCase {
   Arrow arrow;
   const char* after;
 };
-void PrintTo(const StepCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StepCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class StepTest : public ::testing::TestWithParam<StepCase> {};
 TEST_P(StepTest, StepsWithinTheLimits) {
@@ -149,7 +155,9 @@ struct LeaveCase {
   const char* before;
   const char* after;
 };
-void PrintTo(const LeaveCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LeaveCase& c, std::ostream* os) {
+  *os << c.name;
+}
 class LeaveTest : public ::testing::TestWithParam<LeaveCase> {};
 TEST_P(LeaveTest, Clamps) {
   EXPECT_EQ(ClampOnLeave(GetParam().field, GetParam().before), GetParam().after);

@@ -11,7 +11,9 @@ struct NameCase {
   const char* fileName;
   bool accepted;
 };
-void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const NameCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class BrowseNames : public ::testing::TestWithParam<NameCase> {};
 TEST_P(BrowseNames, ExactNamesOnly) {
@@ -65,8 +67,7 @@ TEST(FirmwareMessages, TextsAsShown) {
             "File Name Mismatch \n(File Name : TKL_H2S.bin, TKL_CO.bin, TKL_O2.bin)");
   EXPECT_EQ(FirmwareUsbWriteSuccessMessage(RecordType::MultiGas),
             "USB File Write Success (RVX F/W)");
-  EXPECT_EQ(FirmwareUsbWriteFailMessage(RecordType::Docking),
-            "USB File Write Fail (Docking F/W)");
+  EXPECT_EQ(FirmwareUsbWriteFailMessage(RecordType::Docking), "USB File Write Fail (Docking F/W)");
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "tests/records/test_support.h"
 #include "io/md5.h"
+#include "tests/records/test_support.h"
 
 namespace ql::records {
 namespace {
@@ -75,7 +75,9 @@ struct FamilyCase {
   const char* versionLabel;
   const char* failureLabel;
 };
-void PrintTo(const FamilyCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FamilyCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class Families : public ::testing::TestWithParam<FamilyCase> {};
 
@@ -142,8 +144,8 @@ INSTANTIATE_TEST_SUITE_P(All, Families,
                                            FamilyCase{"SingleGas", RecordType::SingleGas,
                                                       "YBRabc1A2", "TKL Version F/W : 1A2",
                                                       "This is not the correct Firmware File"},
-                                           FamilyCase{"MultiGas", RecordType::MultiGas,
-                                                      "HWRxyz310", "RVX F/W Version : 310",
+                                           FamilyCase{"MultiGas", RecordType::MultiGas, "HWRxyz310",
+                                                      "RVX F/W Version : 310",
                                                       "This is not the correct Firmware File."}),
                          [](const auto& row) { return std::string(row.param.name); });
 

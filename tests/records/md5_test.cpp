@@ -13,7 +13,9 @@ struct DigestCase {
   std::string input;
   const char* hex;
 };
-void PrintTo(const DigestCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DigestCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 std::span<const std::uint8_t> AsBytes(const std::string& s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};

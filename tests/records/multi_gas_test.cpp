@@ -162,7 +162,9 @@ struct RoundTripCase {
   const char* name;
   void (*edit)(MultiGasPageValues&);
 };
-void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RoundTripCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class MultiGasRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 

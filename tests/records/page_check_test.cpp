@@ -47,7 +47,9 @@ struct DockingCase {
   void (*edit)(DockingPageValues&);
   const char* refusal;
 };
-void PrintTo(const DockingCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DockingCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class DockingChecks : public ::testing::TestWithParam<DockingCase> {};
 TEST_P(DockingChecks, FirstRefusedField) {
@@ -119,7 +121,9 @@ struct SingleGasCase {
   void (*edit)(SingleGasPageValues&);
   const char* refusal;
 };
-void PrintTo(const SingleGasCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SingleGasCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class SingleGasChecks : public ::testing::TestWithParam<SingleGasCase> {};
 TEST_P(SingleGasChecks, FirstRefusedField) {
@@ -195,7 +199,9 @@ struct MultiGasCase {
   void (*edit)(MultiGasPageValues&);
   const char* refusal;
 };
-void PrintTo(const MultiGasCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const MultiGasCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class MultiGasChecks : public ::testing::TestWithParam<MultiGasCase> {};
 TEST_P(MultiGasChecks, FirstRefusedField) {

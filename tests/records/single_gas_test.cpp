@@ -153,7 +153,9 @@ struct RoundTripCase {
   const char* name;
   void (*edit)(SingleGasPageValues&);
 };
-void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RoundTripCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class SingleGasRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 

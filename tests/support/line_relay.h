@@ -89,11 +89,10 @@ class LineRelay {
   }
 
   void Take(std::size_t dir, const std::uint8_t* bytes, std::size_t n, Clock::time_point now) {
-    const auto byteTime =
-        options_.bytesPerSecond > 0
-            ? std::chrono::duration_cast<Clock::duration>(
-                  std::chrono::duration<double>(1.0 / options_.bytesPerSecond))
-            : Clock::duration::zero();
+    const auto byteTime = options_.bytesPerSecond > 0
+                              ? std::chrono::duration_cast<Clock::duration>(
+                                    std::chrono::duration<double>(1.0 / options_.bytesPerSecond))
+                              : Clock::duration::zero();
     for (std::size_t i = 0; i < n; ++i) {
       Pending p{bytes[i], bytes[i], {}};
       if (options_.corruptOneIn != 0 && --nextHit_[dir] == 0) {
@@ -137,14 +136,18 @@ class LineRelay {
       // Sleep until the next byte is due, or input arrives.
       Clock::duration wait = std::chrono::milliseconds(10);
       for (const auto& q : queue_) {
-        if (!q.empty()) wait = std::min(wait, std::max(q.front().deliverAt - now, Clock::duration::zero()));
+        if (!q.empty())
+          wait = std::min(wait, std::max(q.front().deliverAt - now, Clock::duration::zero()));
       }
       // A master whose slave is closed reports a hang-up at once; look at it again only
       // every few milliseconds instead of spinning.
-      pollfd fds[3] = {{hungUp_[0] ? -1 : fds_[0], static_cast<short>(queue_[0].size() < kMaxQueued ? POLLIN : 0), 0},
-                       {hungUp_[1] ? -1 : fds_[1], static_cast<short>(queue_[1].size() < kMaxQueued ? POLLIN : 0), 0},
+      pollfd fds[3] = {{hungUp_[0] ? -1 : fds_[0],
+                        static_cast<short>(queue_[0].size() < kMaxQueued ? POLLIN : 0), 0},
+                       {hungUp_[1] ? -1 : fds_[1],
+                        static_cast<short>(queue_[1].size() < kMaxQueued ? POLLIN : 0), 0},
                        {wake_[0], POLLIN, 0}};
-      if (hungUp_[0] || hungUp_[1]) wait = std::min<Clock::duration>(wait, std::chrono::milliseconds(5));
+      if (hungUp_[0] || hungUp_[1])
+        wait = std::min<Clock::duration>(wait, std::chrono::milliseconds(5));
       hungUp_ = {false, false};
       const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
       timespec timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};

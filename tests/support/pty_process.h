@@ -63,8 +63,8 @@ class PtyProcess {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, slavePath.c_str(), O_RDWR | O_NOCTTY, 0);
     posix_spawn_file_actions_adddup2(&actions, 0, 1);
-    posix_spawn_file_actions_addopen(&actions, 2, errorLog.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     std::vector<std::string> argv{program.filename().string()};
     argv.insert(argv.end(), args.begin(), args.end());

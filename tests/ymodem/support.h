@@ -32,8 +32,8 @@ namespace ql::link::testsupport {
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 
-inline constexpr std::uint8_t kSoh = 0x01, kStx = 0x02, kEot = 0x04, kAck = 0x06,
-                              kNak = 0x15, kCan = 0x18, kC = 'C';
+inline constexpr std::uint8_t kSoh = 0x01, kStx = 0x02, kEot = 0x04, kAck = 0x06, kNak = 0x15,
+                              kCan = 0x18, kC = 'C';
 inline constexpr std::uint8_t kGarbled = 0x86;  // what a hit ACK turns into on the line
 
 inline Bytes Pattern(std::size_t n, std::uint32_t seed = 1) {
@@ -74,14 +74,16 @@ inline Bytes Header(const std::string& name, const std::string& tail) {
   data.insert(data.end(), tail.begin(), tail.end());
   return Block(kSoh, 0, data, 0);
 }
-inline Bytes BatchEnd() { return Block(kSoh, 0, {}, 0); }
+inline Bytes BatchEnd() {
+  return Block(kSoh, 0, {}, 0);
+}
 
 // The data blocks of `content` as 1024-byte blocks numbered from 1.
 inline std::vector<Bytes> DataBlocks(const Bytes& content) {
   std::vector<Bytes> blocks;
   for (std::size_t at = 0, n = 1; at < content.size(); at += 1024, ++n) {
-    const auto end = content.begin() + static_cast<std::ptrdiff_t>(
-                                           std::min(content.size(), at + 1024));
+    const auto end =
+        content.begin() + static_cast<std::ptrdiff_t>(std::min(content.size(), at + 1024));
     blocks.push_back(Block(kStx, static_cast<std::uint8_t>(n),
                            Bytes(content.begin() + static_cast<std::ptrdiff_t>(at), end)));
   }
@@ -95,8 +97,7 @@ class ScriptedPeer : public IByteWriter {
  public:
   explicit ScriptedPeer(TransferStream& input) : input_(input) {}
 
-  std::size_t WriteWithin(std::span<const std::uint8_t> bytes,
-                          std::chrono::milliseconds) override {
+  std::size_t WriteWithin(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override {
     const Bytes written(bytes.begin(), bytes.end());
     Bytes reply;
     {
@@ -176,8 +177,12 @@ inline IClock::Duration RunInVirtualTime(VirtualClock& clock, std::vector<Job> j
 // Records what the engine reports.
 class RecordingObserver : public ITransferObserver {
  public:
-  void SetProgressRange(int low, int high) override { events.push_back("range " + std::to_string(low) + ".." + std::to_string(high)); }
-  void SetProgressPosition(int position) override { events.push_back("pos " + std::to_string(position)); }
+  void SetProgressRange(int low, int high) override {
+    events.push_back("range " + std::to_string(low) + ".." + std::to_string(high));
+  }
+  void SetProgressPosition(int position) override {
+    events.push_back("pos " + std::to_string(position));
+  }
   void RestartWatchdog() override { events.push_back("watchdog"); }
   void ClearStatusText() override { events.push_back("clear"); }
   std::vector<std::string> events;  // transfer thread only; read after the transfer

@@ -88,7 +88,9 @@ struct HeaderCase {
   std::string name;
   std::uint64_t size;
 };
-void PrintTo(const HeaderCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const HeaderCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 Bytes HeaderBytes(const std::string& name, const std::string& tail, std::size_t length = 128) {
   Bytes b(name.begin(), name.end());
@@ -118,8 +120,9 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, YmodemParseHeader,
     testing::Values(
         HeaderCase{"plain", HeaderBytes("LOG0001.TXT", "2500"), Kind::File, "LOG0001.TXT", 2500},
-        HeaderCase{"size_then_date_and_mode", HeaderBytes("log.bin", "3000 14712345671 100644 0 1 3000"),
-                   Kind::File, "log.bin", 3000},
+        HeaderCase{"size_then_date_and_mode",
+                   HeaderBytes("log.bin", "3000 14712345671 100644 0 1 3000"), Kind::File,
+                   "log.bin", 3000},
         HeaderCase{"name_of_63_characters", HeaderBytes(std::string(63, 'n'), "1"), Kind::File,
                    std::string(63, 'n'), 1},
         HeaderCase{"size_of_15_digits", HeaderBytes("a", "999999999999999"), Kind::File, "a",
@@ -127,14 +130,16 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"in_a_1024_byte_block", HeaderBytes("big.bin", "10", 1024), Kind::File,
                    "big.bin", 10},
         HeaderCase{"batch_end", Bytes(128, 0), Kind::BatchEnd, "", 0},
-        HeaderCase{"batch_end_with_trailing_bytes", [] {
+        HeaderCase{"batch_end_with_trailing_bytes",
+                   [] {
                      Bytes b(128, 0);
                      b[126] = 0x12;
                      b[127] = 0x34;
                      return b;
                    }(),
                    Kind::BatchEnd, "", 0},
-        HeaderCase{"name_of_64_characters", HeaderBytes(std::string(64, 'n'), "1"), Kind::Refused, "", 0},
+        HeaderCase{"name_of_64_characters", HeaderBytes(std::string(64, 'n'), "1"), Kind::Refused,
+                   "", 0},
         HeaderCase{"no_nul_in_the_block", Bytes(128, 'x'), Kind::Refused, "", 0},
         HeaderCase{"empty_name_with_a_size", HeaderBytes("", "123"), Kind::Refused, "", 0},
         HeaderCase{"parent_folder", HeaderBytes("..", "1"), Kind::Refused, "", 0},

@@ -72,7 +72,9 @@ struct LineCase {
   std::vector<Hit> toReceiver;  // on the sender's writes
   std::vector<Hit> toSender;    // on the receiver's writes
 };
-void PrintTo(const LineCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const LineCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class Loopback : public testing::Test {
  protected:
@@ -127,25 +129,24 @@ TEST_P(LoopbackFaults, DeliverTheFileWhole) {
 const Bytes kAckC{kAck, kC};
 INSTANTIATE_TEST_SUITE_P(
     Cases, LoopbackFaults,
-    testing::Values(
-        LineCase{"clean", {}, {}},
-        LineCase{"start_request_hit", {}, {{Is({kC}), 1, 0}}},
-        LineCase{"header_hit", {{IsHeader(false), 1, 40}}, {}},
-        LineCase{"header_ack_hit", {}, {{Is(kAckC), 1, 0}}},
-        LineCase{"request_after_header_lost", {}, {{Is(kAckC), 1, 1, true}}},
-        LineCase{"block_data_hit", {{IsBlock(2), 1, 700}}, {}},
-        LineCase{"block_start_hit", {{IsBlock(2), 1, 0}}, {}},
-        LineCase{"block_number_hit", {{IsBlock(2), 1, 1}}, {}},
-        LineCase{"block_crc_hit", {{IsBlock(3), 1, 1028}}, {}},
-        LineCase{"data_ack_hit", {}, {{Is({kAck}), 2, 0}}},
-        LineCase{"data_ack_lost", {}, {{Is({kAck}), 2, 0, true}}},
-        LineCase{"nak_hit", {{IsBlock(2), 1, 700}}, {{Is({kNak}), 1, 0}}},
-        LineCase{"end_of_file_hit", {{Is({kEot}), 1, 0}}, {}},
-        LineCase{"end_of_file_ack_hit", {}, {{Is({kAck}), 4, 0}}},
-        LineCase{"end_of_file_ack_lost", {}, {{Is({kAck}), 4, 0, true}}},
-        LineCase{"request_after_end_of_file_hit", {}, {{Is({kC}), 2, 0}}},
-        LineCase{"batch_end_hit", {{IsHeader(true), 1, 60}}, {}},
-        LineCase{"batch_end_ack_hit", {}, {{Is({kAck}), 5, 0}}}),
+    testing::Values(LineCase{"clean", {}, {}},
+                    LineCase{"start_request_hit", {}, {{Is({kC}), 1, 0}}},
+                    LineCase{"header_hit", {{IsHeader(false), 1, 40}}, {}},
+                    LineCase{"header_ack_hit", {}, {{Is(kAckC), 1, 0}}},
+                    LineCase{"request_after_header_lost", {}, {{Is(kAckC), 1, 1, true}}},
+                    LineCase{"block_data_hit", {{IsBlock(2), 1, 700}}, {}},
+                    LineCase{"block_start_hit", {{IsBlock(2), 1, 0}}, {}},
+                    LineCase{"block_number_hit", {{IsBlock(2), 1, 1}}, {}},
+                    LineCase{"block_crc_hit", {{IsBlock(3), 1, 1028}}, {}},
+                    LineCase{"data_ack_hit", {}, {{Is({kAck}), 2, 0}}},
+                    LineCase{"data_ack_lost", {}, {{Is({kAck}), 2, 0, true}}},
+                    LineCase{"nak_hit", {{IsBlock(2), 1, 700}}, {{Is({kNak}), 1, 0}}},
+                    LineCase{"end_of_file_hit", {{Is({kEot}), 1, 0}}, {}},
+                    LineCase{"end_of_file_ack_hit", {}, {{Is({kAck}), 4, 0}}},
+                    LineCase{"end_of_file_ack_lost", {}, {{Is({kAck}), 4, 0, true}}},
+                    LineCase{"request_after_end_of_file_hit", {}, {{Is({kC}), 2, 0}}},
+                    LineCase{"batch_end_hit", {{IsHeader(true), 1, 60}}, {}},
+                    LineCase{"batch_end_ack_hit", {}, {{Is({kAck}), 5, 0}}}),
     [](const testing::TestParamInfo<LineCase>& row) { return std::string(row.param.label); });
 
 TEST_F(Loopback, BlockNumbersWrapAfter255) {
@@ -175,9 +176,9 @@ TEST_F(Loopback, AStationSendingUnpromptedMeetsTheToolsReceiverWithoutARequest) 
   toSender_.onWrite = [&](const Bytes& b) { answers.push_back(b); };
   const Bytes content = Pattern(2000);
   elapsed_ = RunInVirtualTime(
-      clock_,
-      {{&senderInput_, [&] { sent_ = sender_.SendFile(content, "log.txt", SendStart::Unprompted); }},
-       {&receiverInput_, [&] { received_ = receiver_.Receive(folder_); }}});
+      clock_, {{&senderInput_,
+                [&] { sent_ = sender_.SendFile(content, "log.txt", SendStart::Unprompted); }},
+               {&receiverInput_, [&] { received_ = receiver_.Receive(folder_); }}});
   ASSERT_TRUE(sent_.status.ok()) << sent_.status.message;
   ASSERT_TRUE(received_.status.ok()) << received_.status.message;
   EXPECT_EQ(ReadFile(folder_ / "log.txt"), content);
@@ -192,9 +193,9 @@ TEST_F(Loopback, TheToolsSenderMeetsAStationReceiver) {
   toSender_.onWrite = [&](const Bytes& b) { answers.push_back(b); };
   const Bytes content = Pattern(2000);
   elapsed_ = RunInVirtualTime(
-      clock_, {{&senderInput_, [&] { sent_ = sender_.SendFile(content, "fw.bin"); }},
-               {&receiverInput_,
-                [&] { received_ = receiver_.Receive(folder_, ReceiverRole::Station); }}});
+      clock_,
+      {{&senderInput_, [&] { sent_ = sender_.SendFile(content, "fw.bin"); }},
+       {&receiverInput_, [&] { received_ = receiver_.Receive(folder_, ReceiverRole::Station); }}});
   ASSERT_TRUE(sent_.status.ok()) << sent_.status.message;
   ASSERT_TRUE(received_.status.ok()) << received_.status.message;
   EXPECT_EQ(ReadFile(folder_ / "fw.bin"), content);

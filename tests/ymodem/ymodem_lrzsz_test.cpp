@@ -45,8 +45,8 @@ class LrzszTest : public testing::Test {
   }
   // Starts the line once both ends are open.
   void StartLine() {
-    relay_ = std::make_unique<LineRelay>(ourPty_.MasterFd(), theirPty_.MasterFd(),
-                                         LineRelay::Options{});
+    relay_ =
+        std::make_unique<LineRelay>(ourPty_.MasterFd(), theirPty_.MasterFd(), LineRelay::Options{});
     relay_->Start();
   }
 
@@ -96,7 +96,9 @@ struct SbCase {
   const char* label;
   std::vector<std::pair<std::string, std::size_t>> files;
 };
-void PrintTo(const SbCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const SbCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class SbToOurReceiver : public LrzszTest, public testing::WithParamInterface<SbCase> {};
 

@@ -51,13 +51,12 @@ TEST_F(ReceiveTest, AStationThatSendsAtOnceGetsNoRequestFirst) {
   EXPECT_EQ(outcome.files, (std::vector<std::string>{"LOG0001.TXT"}));
   EXPECT_EQ(ReadFile(folder_ / "LOG0001.TXT"), content);
   EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"LOG0001.TXT"}));
-  EXPECT_EQ(peer_.Writes(),
-            (std::vector<Bytes>{kAckC, {kAck}, {kAck}, {kAck}, {kAck}, {kAck}}));
+  EXPECT_EQ(peer_.Writes(), (std::vector<Bytes>{kAckC, {kAck}, {kAck}, {kAck}, {kAck}, {kAck}}));
   // 2500 bytes: progress 0..5; the position follows the next block number.
   EXPECT_EQ(observer_.events,
             (std::vector<std::string>{"watchdog", "range 0..5", "pos 0", "pos 1", "watchdog",
-                                      "pos 2", "watchdog", "pos 3", "watchdog", "pos 4",
-                                      "watchdog", "clear", "pos 0", "clear"}));
+                                      "pos 2", "watchdog", "pos 3", "watchdog", "pos 4", "watchdog",
+                                      "clear", "pos 0", "clear"}));
   EXPECT_FALSE(stream_.AbortRequested());
 }
 
@@ -92,7 +91,12 @@ TEST_F(ReceiveTest, ABatchOfTwoFilesReturnsTheSumOfTheirSizes) {
   const Bytes a = Pattern(1500, 1), b = Pattern(700, 2);
   const std::vector<Bytes> aBlocks = DataBlocks(a);
   stream_.Feed(Header("a.bin", "1500"));
-  peer_.Script({aBlocks[0], aBlocks[1], {kEot}, Header("b.bin", "700"), DataBlocks(b)[0], {kEot},
+  peer_.Script({aBlocks[0],
+                aBlocks[1],
+                {kEot},
+                Header("b.bin", "700"),
+                DataBlocks(b)[0],
+                {kEot},
                 BatchEnd()});
   const ReceiveOutcome outcome = Receive();
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
@@ -110,8 +114,7 @@ TEST_F(ReceiveTest, ARepeatOfTheBlockJustAcknowledgedIsAcknowledgedAgainAndWritt
   peer_.Script({blocks[0], blocks[0], blocks[1], {kEot}, BatchEnd()});
   const ReceiveOutcome outcome = Receive();
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
-  EXPECT_EQ(peer_.Writes(),
-            (std::vector<Bytes>{kAckC, {kAck}, {kAck}, {kAck}, {kAck}, {kAck}}));
+  EXPECT_EQ(peer_.Writes(), (std::vector<Bytes>{kAckC, {kAck}, {kAck}, {kAck}, {kAck}, {kAck}}));
   EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
   EXPECT_EQ(outcome.total, 1500u);
 }
@@ -133,7 +136,9 @@ struct BadBlockCase {
   const char* label;
   Bytes sent;
 };
-void PrintTo(const BadBlockCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const BadBlockCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class ReceiveNaks : public ReceiveTest, public testing::WithParamInterface<BadBlockCase> {};
 
@@ -231,7 +236,9 @@ struct RefusedCase {
   const char* label;
   Bytes header;
 };
-void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const RefusedCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class ReceiveRefuses : public ReceiveTest, public testing::WithParamInterface<RefusedCase> {};
 
@@ -271,8 +278,8 @@ TEST_F(ReceiveTest, AFailedFileLeavesNoTruncatedFileButKeepsTheFilesBefore) {
   const Bytes old = {'o', 'l', 'd'};
   WriteFile(folder_ / "b.bin", old);
   stream_.Feed(Header("a.bin", "700"));
-  peer_.Script({DataBlocks(a)[0], {kEot}, Header("b.bin", "3000"), DataBlocks(Pattern(3000))[0],
-                {}});
+  peer_.Script(
+      {DataBlocks(a)[0], {kEot}, Header("b.bin", "3000"), DataBlocks(Pattern(3000))[0], {}});
   const ReceiveOutcome outcome = Receive();
   EXPECT_EQ(outcome.status.kind, ErrorKind::Timeout);
   EXPECT_EQ(outcome.total, 0u);
@@ -317,7 +324,8 @@ TEST_F(ReceiveTest, SmallBlocksAndAStandardHeaderTail) {
   const Bytes content = Pattern(1100);
   stream_.Feed(Header("a.bin", "1100 14712345671 100644 0 1 1100"));
   peer_.Script({Block(kStx, 1, Bytes(content.begin(), content.begin() + 1024)),
-                Block(kSoh, 2, Bytes(content.begin() + 1024, content.end())), {kEot},
+                Block(kSoh, 2, Bytes(content.begin() + 1024, content.end())),
+                {kEot},
                 BatchEnd()});
   const ReceiveOutcome outcome = Receive();
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;

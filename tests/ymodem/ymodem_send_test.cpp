@@ -33,7 +33,8 @@ class SendFileTest : public testing::Test {
  protected:
   SendOutcome Send(const Bytes& content, const std::string& name = "fw.bin") {
     SendOutcome outcome;
-    elapsed_ = RunInVirtualTime(clock_, {{&stream_, [&] { outcome = engine_.SendFile(content, name); }}});
+    elapsed_ =
+        RunInVirtualTime(clock_, {{&stream_, [&] { outcome = engine_.SendFile(content, name); }}});
     return outcome;
   }
   // The peer takes the line time of what the sender writes (115200 baud: 87 us a byte),
@@ -90,7 +91,9 @@ struct RepeatCase {
   std::vector<Bytes> replies;
   std::vector<std::string> writes;
 };
-void PrintTo(const RepeatCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const RepeatCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class SendFileRepeats : public SendFileTest, public testing::WithParamInterface<RepeatCase> {};
 
@@ -108,30 +111,39 @@ TEST_P(SendFileRepeats, AndDelivers) {
 const Bytes kAckC{kAck, kC};
 INSTANTIATE_TEST_SUITE_P(
     Cases, SendFileRepeats,
-    testing::Values(
-        RepeatCase{"header_nak", {{kNak}, kAckC, {kAck}, {kAck}, kAckC, {kAck}},
-                   {"hdr", "hdr", "blk1", "blk2", "eot", "end"}},
-        // The receiver did not get the header and asks again.
-        RepeatCase{"header_answered_with_c", {{kC}, kAckC, {kAck}, {kAck}, kAckC, {kAck}},
-                   {"hdr", "hdr", "blk1", "blk2", "eot", "end"}},
-        // The header's ACK was hit on the line; the receiver acknowledges the repeat.
-        RepeatCase{"header_ack_garbled", {{kGarbled, kC}, kAckC, {kAck}, {kAck}, kAckC, {kAck}},
-                   {"hdr", "hdr", "blk1", "blk2", "eot", "end"}},
-        RepeatCase{"data_nak", {kAckC, {kNak}, {kAck}, {kAck}, kAckC, {kAck}},
-                   {"hdr", "blk1", "blk1", "blk2", "eot", "end"}},
-        RepeatCase{"data_ack_garbled", {kAckC, {kGarbled}, {kAck}, {kAck}, kAckC, {kAck}},
-                   {"hdr", "blk1", "blk1", "blk2", "eot", "end"}},
-        // A single CAN is a garbled byte, not a cancel.
-        RepeatCase{"lone_can", {kAckC, {kAck}, {kCan}, {kAck}, kAckC, {kAck}},
-                   {"hdr", "blk1", "blk2", "blk2", "eot", "end"}},
-        RepeatCase{"eot_nak", {kAckC, {kAck}, {kAck}, {kNak}, kAckC, {kAck}},
-                   {"hdr", "blk1", "blk2", "eot", "eot", "end"}},
-        RepeatCase{"eot_ack_garbled", {kAckC, {kAck}, {kAck}, {kGarbled}, kAckC, {kAck}},
-                   {"hdr", "blk1", "blk2", "eot", "eot", "end"}},
-        RepeatCase{"batch_end_nak", {kAckC, {kAck}, {kAck}, kAckC, {kNak}, {kAck}},
-                   {"hdr", "blk1", "blk2", "eot", "end", "end"}},
-        RepeatCase{"batch_end_ack_garbled", {kAckC, {kAck}, {kAck}, kAckC, {kGarbled}, {kAck}},
-                   {"hdr", "blk1", "blk2", "eot", "end", "end"}}),
+    testing::Values(RepeatCase{"header_nak",
+                               {{kNak}, kAckC, {kAck}, {kAck}, kAckC, {kAck}},
+                               {"hdr", "hdr", "blk1", "blk2", "eot", "end"}},
+                    // The receiver did not get the header and asks again.
+                    RepeatCase{"header_answered_with_c",
+                               {{kC}, kAckC, {kAck}, {kAck}, kAckC, {kAck}},
+                               {"hdr", "hdr", "blk1", "blk2", "eot", "end"}},
+                    // The header's ACK was hit on the line; the receiver acknowledges the repeat.
+                    RepeatCase{"header_ack_garbled",
+                               {{kGarbled, kC}, kAckC, {kAck}, {kAck}, kAckC, {kAck}},
+                               {"hdr", "hdr", "blk1", "blk2", "eot", "end"}},
+                    RepeatCase{"data_nak",
+                               {kAckC, {kNak}, {kAck}, {kAck}, kAckC, {kAck}},
+                               {"hdr", "blk1", "blk1", "blk2", "eot", "end"}},
+                    RepeatCase{"data_ack_garbled",
+                               {kAckC, {kGarbled}, {kAck}, {kAck}, kAckC, {kAck}},
+                               {"hdr", "blk1", "blk1", "blk2", "eot", "end"}},
+                    // A single CAN is a garbled byte, not a cancel.
+                    RepeatCase{"lone_can",
+                               {kAckC, {kAck}, {kCan}, {kAck}, kAckC, {kAck}},
+                               {"hdr", "blk1", "blk2", "blk2", "eot", "end"}},
+                    RepeatCase{"eot_nak",
+                               {kAckC, {kAck}, {kAck}, {kNak}, kAckC, {kAck}},
+                               {"hdr", "blk1", "blk2", "eot", "eot", "end"}},
+                    RepeatCase{"eot_ack_garbled",
+                               {kAckC, {kAck}, {kAck}, {kGarbled}, kAckC, {kAck}},
+                               {"hdr", "blk1", "blk2", "eot", "eot", "end"}},
+                    RepeatCase{"batch_end_nak",
+                               {kAckC, {kAck}, {kAck}, kAckC, {kNak}, {kAck}},
+                               {"hdr", "blk1", "blk2", "eot", "end", "end"}},
+                    RepeatCase{"batch_end_ack_garbled",
+                               {kAckC, {kAck}, {kAck}, kAckC, {kGarbled}, {kAck}},
+                               {"hdr", "blk1", "blk2", "eot", "end", "end"}}),
     [](const testing::TestParamInfo<RepeatCase>& row) { return std::string(row.param.label); });
 
 TEST_F(SendFileTest, NoRequestWithin10SecondsCancelsWithResult0) {

@@ -15,7 +15,8 @@ class UnpromptedSend : public testing::Test {
   SendOutcome Send(const Bytes& content) {
     SendOutcome outcome;
     RunInVirtualTime(clock_, {{&stream_, [&] {
-                                 outcome = engine_.SendFile(content, "EVT1.LOG", SendStart::Unprompted);
+                                 outcome =
+                                     engine_.SendFile(content, "EVT1.LOG", SendStart::Unprompted);
                                }}});
     return outcome;
   }

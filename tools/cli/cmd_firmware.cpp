@@ -7,13 +7,12 @@
 #include <system_error>
 #include <vector>
 
+#include "io/file_io.h"
 #include "records/firmware.h"
 #include "tools/cli/commands.h"
-#include "io/file_io.h"
 
 namespace ql::cli {
 namespace {
-
 
 std::optional<RecordType> ParseFamily(std::string_view word) {
   if (word == "docking") return RecordType::Docking;

@@ -6,17 +6,16 @@
 #include <optional>
 #include <string>
 
+#include "io/file_io.h"
 #include "link/port_discovery.h"
 #include "records/docking_info.h"
 #include "records/multi_gas.h"
 #include "records/single_gas.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/station_session.h"
-#include "io/file_io.h"
 
 namespace ql::cli {
 namespace {
-
 
 constexpr std::string_view kMismatch = "Device Type Mismatch \n (Close port and re-open)";
 
@@ -27,10 +26,14 @@ ExitCode Usage(const CommandContext& ctx, std::string_view what) {
 
 std::string_view FamilyName(int type) {
   switch (type) {
-    case protocol::device::kSingleGas: return "single-gas station";
-    case protocol::device::kMultiGas: return "multi-gas station";
-    case protocol::device::kPump: return "pump docking station";
-    default: return "unknown";
+    case protocol::device::kSingleGas:
+      return "single-gas station";
+    case protocol::device::kMultiGas:
+      return "multi-gas station";
+    case protocol::device::kPump:
+      return "pump docking station";
+    default:
+      return "unknown";
   }
 }
 
@@ -74,7 +77,8 @@ ExitCode RunPortsCommand(const CommandContext& ctx, CommandArgs args) {
   if (!args.empty()) return Usage(ctx, "ports takes no arguments");
   link::PortList ports;
   ports.Refresh(link::DiscoveryRoots{});
-  for (const link::PortEntry& p : ports.Entries()) ctx.out << p.name << '\t' << p.devicePath << '\n';
+  for (const link::PortEntry& p : ports.Entries())
+    ctx.out << p.name << '\t' << p.devicePath << '\n';
   return ExitCode::Ok;
 }
 

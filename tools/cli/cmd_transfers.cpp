@@ -24,18 +24,24 @@ constexpr std::chrono::seconds kListLimit{20};
 
 RecordType PageOf(RecordType family) {
   switch (family) {
-    case RecordType::Docking: return RecordType::Docking;
-    case RecordType::SingleGas: return RecordType::SingleGas;
-    case RecordType::MultiGas: return RecordType::MultiGas;
+    case RecordType::Docking:
+      return RecordType::Docking;
+    case RecordType::SingleGas:
+      return RecordType::SingleGas;
+    case RecordType::MultiGas:
+      return RecordType::MultiGas;
   }
   return RecordType::Docking;
 }
 
 RecordType FirmwarePageOf(RecordType family) {
   switch (family) {
-    case RecordType::Docking: return RecordType::Docking;
-    case RecordType::SingleGas: return RecordType::SingleGas;
-    case RecordType::MultiGas: return RecordType::MultiGas;
+    case RecordType::Docking:
+      return RecordType::Docking;
+    case RecordType::SingleGas:
+      return RecordType::SingleGas;
+    case RecordType::MultiGas:
+      return RecordType::MultiGas;
   }
   return RecordType::Docking;
 }
@@ -60,8 +66,7 @@ ExitCode FetchLogList(StationSession& session) {
 
 }  // namespace
 
-ExitCode UploadFirmware(const CommandContext& ctx, RecordType family,
-                        const std::string& path) {
+ExitCode UploadFirmware(const CommandContext& ctx, RecordType family, const std::string& path) {
   if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
   // The checks of the page's Browse and Write, in their order.
   const RecordType page = FirmwarePageOf(family);

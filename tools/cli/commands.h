@@ -51,8 +51,7 @@ inline constexpr std::string_view kFirmwareUsage =
     "      Send a firmware file to the station (checked first as the page checks it).\n";
 
 // firmware upload: the part of the firmware group that needs a connection.
-ExitCode UploadFirmware(const CommandContext& ctx, RecordType family,
-                        const std::string& path);
+ExitCode UploadFirmware(const CommandContext& ctx, RecordType family, const std::string& path);
 
 // logs list | logs get --dir DIR NAME...
 ExitCode RunLogsCommands(const CommandContext& ctx, CommandArgs args);

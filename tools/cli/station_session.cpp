@@ -5,7 +5,6 @@
 
 namespace ql::cli {
 
-
 void HeadlessUi::ShowMessage(std::string_view text) {
   messages.emplace_back(text);
   err_ << text << "\n";
@@ -31,8 +30,7 @@ StationSession::~StationSession() {
 }
 
 bool StationSession::WaitUntilIdle(std::chrono::milliseconds limit) {
-  return loop_.RunUntil(
-      [&] { return engine_->LastCommand() == 0 || !engine_->PortOpen(); }, limit);
+  return loop_.RunUntil([&] { return engine_->LastCommand() == 0 || !engine_->PortOpen(); }, limit);
 }
 
 ExitCode StationSession::Connect(const std::string& device) {
@@ -72,10 +70,14 @@ bool RequirePort(const CommandContext& ctx) {
 
 std::optional<RecordType> RecordTypeOfSize(std::size_t size) {
   switch (size) {
-    case records::kDockingInfoSize: return RecordType::Docking;
-    case records::kSingleGasOptionSize: return RecordType::SingleGas;
-    case records::kMultiGasOptionSize: return RecordType::MultiGas;
-    default: return std::nullopt;
+    case records::kDockingInfoSize:
+      return RecordType::Docking;
+    case records::kSingleGasOptionSize:
+      return RecordType::SingleGas;
+    case records::kMultiGasOptionSize:
+      return RecordType::MultiGas;
+    default:
+      return std::nullopt;
   }
 }
 

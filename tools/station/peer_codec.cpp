@@ -1,9 +1,9 @@
 #include "tools/station/peer_codec.h"
 
+#include <algorithm>
+
 #include "link/crc16.h"
 #include "link/frame.h"
-
-#include <algorithm>
 
 namespace ql::station {
 
@@ -21,11 +21,13 @@ std::optional<RequestFrame> RequestParser::Feed(std::uint8_t b, Clock::time_poin
   // a half copy whose length bytes are really the next frame's command and length.
   for (std::size_t start = 0; start < window_.size(); ++start) {
     if (window_[start] != link::kStx || window_.size() - start < link::kFrameOverhead) continue;
-    const std::size_t length = window_[start + 2] | (static_cast<std::size_t>(window_[start + 3]) << 8);
+    const std::size_t length =
+        window_[start + 2] | (static_cast<std::size_t>(window_[start + 3]) << 8);
     if (length > kMaxPayload || start + length + link::kFrameOverhead != window_.size()) continue;
     const std::uint8_t* f = window_.data() + start;
     const std::uint16_t crc = link::Crc16({f + 1, length + 3});
-    if (f[4 + length] != (crc >> 8) || f[5 + length] != (crc & 0xFF) || f[6 + length] != link::kEtx) {
+    if (f[4 + length] != (crc >> 8) || f[5 + length] != (crc & 0xFF) ||
+        f[6 + length] != link::kEtx) {
       continue;
     }
     RequestFrame frame{f[1], Bytes(f + 4, f + 4 + length)};
@@ -34,8 +36,11 @@ std::optional<RequestFrame> RequestParser::Feed(std::uint8_t b, Clock::time_poin
   }
   // Nothing can start at the first byte any more once the window passed its frame's end.
   while (!window_.empty()) {
-    const std::size_t length = window_.size() >= 4 ? (window_[2] | (static_cast<std::size_t>(window_[3]) << 8)) : 0;
-    if (window_.size() < 4 || (length <= kMaxPayload && window_.size() < length + link::kFrameOverhead)) break;
+    const std::size_t length =
+        window_.size() >= 4 ? (window_[2] | (static_cast<std::size_t>(window_[3]) << 8)) : 0;
+    if (window_.size() < 4 ||
+        (length <= kMaxPayload && window_.size() < length + link::kFrameOverhead))
+      break;
     SkipToNextStx();
   }
   return std::nullopt;

@@ -37,7 +37,6 @@ class RequestParser {
   // Drops bytes up to the next STX after the first byte.
   void SkipToNextStx();
 
-
   Clock::time_point last_{};
   Bytes window_;  // from the STX of the frame being looked at
 };

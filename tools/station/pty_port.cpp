@@ -11,7 +11,9 @@
 
 namespace ql::station {
 
-PtyMasterPort::~PtyMasterPort() { Close(); }
+PtyMasterPort::~PtyMasterPort() {
+  Close();
+}
 
 link::Status PtyMasterPort::Open(const std::string&, const link::LineSettings&) {
   Close();
@@ -19,7 +21,8 @@ link::Status PtyMasterPort::Open(const std::string&, const link::LineSettings&) 
   if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
     const int err = errno;
     Close();
-    return link::Status::Error(link::ErrorKind::Io, std::string("pseudo-terminal: ") + std::strerror(err));
+    return link::Status::Error(link::ErrorKind::Io,
+                               std::string("pseudo-terminal: ") + std::strerror(err));
   }
   slavePath_ = ::ptsname(master_);
   // Holding the slave open keeps the master from reporting a hang-up between tool
@@ -77,6 +80,8 @@ link::WaitResult PtyMasterPort::WaitForData() {
   }
 }
 
-void PtyMasterPort::Wake() { wake_.Wake(); }
+void PtyMasterPort::Wake() {
+  wake_.Wake();
+}
 
 }  // namespace ql::station

@@ -1,9 +1,9 @@
 #include "tools/station/station_core.h"
 
-#include "records/byte_order.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "records/byte_order.h"
 
 namespace ql::station {
 namespace {
@@ -21,7 +21,8 @@ std::int32_t GetLe32(const Bytes& b, std::size_t offset) {
 }
 
 void PutName(Bytes& b, std::size_t offset, const std::string& name) {
-  std::copy_n(name.begin(), std::min(name.size(), kSlot - 1), b.begin() + static_cast<long>(offset));
+  std::copy_n(name.begin(), std::min(name.size(), kSlot - 1),
+              b.begin() + static_cast<long>(offset));
 }
 
 }  // namespace
@@ -77,8 +78,8 @@ Bytes StationCore::ClockBlock() const {
   std::tm tm{};
   ::localtime_r(&t, &tm);
   Bytes b(28, 0);
-  const std::int32_t fields[7] = {0, tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                                  tm.tm_hour, tm.tm_min, tm.tm_sec};
+  const std::int32_t fields[7] = {0,          tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                                  tm.tm_hour, tm.tm_min,         tm.tm_sec};
   for (std::size_t i = 0; i < 7; ++i) StoreU32(b, 4 * i, static_cast<std::uint32_t>(fields[i]));
   return b;
 }
@@ -146,7 +147,8 @@ Reply StationCore::Handle(const RequestFrame& r) {
       tm.tm_isdst = -1;
       const std::time_t wanted = std::mktime(&tm);
       if (wanted != static_cast<std::time_t>(-1)) {
-        state_.clockOffset = static_cast<std::int64_t>(wanted) - static_cast<std::int64_t>(wallNow_());
+        state_.clockOffset =
+            static_cast<std::int64_t>(wanted) - static_cast<std::int64_t>(wallNow_());
         if (onChanged) onChanged();
       }
       return Answer(0xAF, ClockBlock());

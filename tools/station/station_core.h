@@ -23,7 +23,6 @@ struct StationFile {
   Bytes content;
 };
 
-
 struct ReceivedFirmware {
   std::string fileName;
   std::string label;  // the version label of the container, or the failure label

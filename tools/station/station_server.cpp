@@ -5,20 +5,18 @@
 #include <ostream>
 #include <system_error>
 
+#include "io/file_io.h"
 #include "records/firmware.h"
 #include "tools/station/station_state.h"
-#include "io/file_io.h"
 
 namespace ql::station {
 namespace fs = std::filesystem;
 
 StationServer::StationServer(StationState& state, link::ISerialPort& port,
                              std::optional<fs::path> stateDir, std::ostream& log)
-    : state_(state),
-      port_(port),
-      stateDir_(std::move(stateDir)),
-      log_(log),
-      core_(state, [] { return std::time(nullptr); }) {
+    : state_(state), port_(port), stateDir_(std::move(stateDir)), log_(log), core_(state, [] {
+        return std::time(nullptr);
+      }) {
   core_.onChanged = [this] {
     if (stateDir_) SaveStationRecords(*stateDir_, state_);
   };
@@ -101,7 +99,8 @@ void StationServer::SendLog(const std::string& name) {
   const auto it = std::find_if(state_.logs.begin(), state_.logs.end(),
                                [&](const StationFile& f) { return f.name == name; });
   if (it == state_.logs.end()) return;
-  const link::SendOutcome out = ymodem_.SendFile(it->content, it->name, link::SendStart::Unprompted);
+  const link::SendOutcome out =
+      ymodem_.SendFile(it->content, it->name, link::SendStart::Unprompted);
   log_ << "log " << name << ": " << (out.status.ok() ? "sent" : out.status.message) << std::endl;
 }
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <system_error>
 
+#include "io/file_io.h"
 #include "records/byte_order.h"
 #include "records/docking_info.h"
 #include "records/multi_gas.h"
 #include "records/single_gas.h"
-#include "io/file_io.h"
 
 namespace ql::station {
 namespace fs = std::filesystem;
@@ -77,7 +77,9 @@ std::array<std::uint8_t, 100> SampleMultiGas() {
   return record.bytes;
 }
 
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes Text(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
 
 Bytes SampleLog(const std::string& day, int events) {
   std::string text = "# Docking station event log " + day + "\r\n";
@@ -94,7 +96,9 @@ Bytes SampleLog(const std::string& day, int events) {
   return Text(text);
 }
 
-void Put16(Bytes& b, std::size_t offset, std::uint16_t v) { le::StoreU16(b, offset, v); }
+void Put16(Bytes& b, std::size_t offset, std::uint16_t v) {
+  le::StoreU16(b, offset, v);
+}
 void Put32(Bytes& b, std::size_t offset, std::int32_t v) {
   le::StoreU32(b, offset, static_cast<std::uint32_t>(v));
 }
@@ -134,14 +138,36 @@ Bytes Certificate(const CertificateValues& v) {
 
 std::vector<StationFile> SampleCertificates() {
   return {
-      {"RVX310402.CRT",
-       Certificate({2026, 11, 28, "RVX", "RVX310402", 240517, {100, 195, 350, 100},
-                    {200, 235, 2000, 150}, {500, 180, 1000, 250}, {498, 181, 1003, 249},
-                    {0, 0, 1000, 50}, {0, 0, 250, 10}, {1, 1, 1, 1}, 0xFF, 1})},
-      {"TKL120077.CRT",
-       Certificate({2026, 11, 30, "TKL", "TKL120077", 240517, {0, 0, 0, 100}, {0, 0, 0, 150},
-                    {0, 0, 0, 250}, {0, 0, 0, 252}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 1}, 1,
-                    1})},
+      {"RVX310402.CRT", Certificate({2026,
+                                     11,
+                                     28,
+                                     "RVX",
+                                     "RVX310402",
+                                     240517,
+                                     {100, 195, 350, 100},
+                                     {200, 235, 2000, 150},
+                                     {500, 180, 1000, 250},
+                                     {498, 181, 1003, 249},
+                                     {0, 0, 1000, 50},
+                                     {0, 0, 250, 10},
+                                     {1, 1, 1, 1},
+                                     0xFF,
+                                     1})},
+      {"TKL120077.CRT", Certificate({2026,
+                                     11,
+                                     30,
+                                     "TKL",
+                                     "TKL120077",
+                                     240517,
+                                     {0, 0, 0, 100},
+                                     {0, 0, 0, 150},
+                                     {0, 0, 0, 250},
+                                     {0, 0, 0, 252},
+                                     {0, 0, 0, 0},
+                                     {0, 0, 0, 0},
+                                     {0, 0, 0, 1},
+                                     1,
+                                     1})},
   };
 }
 
@@ -204,19 +230,23 @@ StationState SampleStationState(int deviceType) {
 }
 
 bool SaveStationRecords(const fs::path& dir, const StationState& state) {
-  return WriteFileAtomically(dir / "Docking.cfg", Bytes(state.docking.begin(), state.docking.end())) &&
-         WriteFileAtomically(dir / "TKL.cfg", Bytes(state.singleGas.begin(), state.singleGas.end())) &&
+  return WriteFileAtomically(dir / "Docking.cfg",
+                             Bytes(state.docking.begin(), state.docking.end())) &&
+         WriteFileAtomically(dir / "TKL.cfg",
+                             Bytes(state.singleGas.begin(), state.singleGas.end())) &&
          WriteFileAtomically(dir / "RVX.cfg", Bytes(state.multiGas.begin(), state.multiGas.end()));
 }
 
 bool SaveFirmwareFile(const fs::path& dir, const std::string& name, const Bytes& data) {
-  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return false;
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+    return false;
   std::error_code ec;
   fs::create_directories(dir / "firmware", ec);
   return !ec && WriteFileAtomically(dir / "firmware" / name, data);
 }
 
-bool LoadStationState(const fs::path& dir, int deviceType, StationState& state, std::string& error) {
+bool LoadStationState(const fs::path& dir, int deviceType, StationState& state,
+                      std::string& error) {
   const StationState sample = SampleStationState(deviceType);
   state = sample;
   std::error_code ec;
@@ -241,7 +271,8 @@ bool LoadStationState(const fs::path& dir, int deviceType, StationState& state, 
   LoadRecord(dir / "Docking.cfg", state.docking);
   LoadRecord(dir / "TKL.cfg", state.singleGas);
   LoadRecord(dir / "RVX.cfg", state.multiGas);
-  if (!LoadFolder(dir / "logs", state.logs, error) || !LoadFolder(dir / "certs", state.certificates, error)) {
+  if (!LoadFolder(dir / "logs", state.logs, error) ||
+      !LoadFolder(dir / "certs", state.certificates, error)) {
     return false;
   }
   if (!SaveStationRecords(dir, state)) {
