@@ -5,6 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
+echo "=== source checks (formatting, layers)"
+bash tools/check_source.sh
 presets=${QUAYLINK_PRESETS:-"default tsan asan"}
 jobs=$(nproc)
 for preset in $presets; do
