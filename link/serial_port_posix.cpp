@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "link/posix_fd.h"
+#include "link/serial_line_posix.h"
 #include "link/serial_port.h"
 
 namespace ql::link {
@@ -69,22 +70,7 @@ class PosixSerialPort final : public ISerialPort {
       return Status::Error(ErrorKind::Io, ErrnoText(path + " is not a serial device", err));
     }
     ::ioctl(fd, TIOCEXCL);
-    // Raw bytes both ways: no echo, no line editing, no XON/XOFF (YMODEM data carries
-    // every byte value), no CR/LF mapping.
-    tio.c_iflag &= static_cast<tcflag_t>(
-        ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY));
-    tio.c_oflag &= static_cast<tcflag_t>(~OPOST);
-    tio.c_lflag &= static_cast<tcflag_t>(~(ECHO | ECHONL | ICANON | ISIG | IEXTEN));
-    tio.c_cflag &= static_cast<tcflag_t>(~(CSIZE | PARENB | PARODD | CSTOPB));
-    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-    tio.c_cflag |= kSizes[line.byteSize - 5] | CREAD | CLOCAL;
-    if (line.parity != Parity::None) tio.c_cflag |= PARENB;
-    if (line.parity == Parity::Odd) tio.c_cflag |= PARODD;
-    if (line.stopBits == StopBits::Two) tio.c_cflag |= CSTOPB;
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    ::cfsetispeed(&tio, speed);
-    ::cfsetospeed(&tio, speed);
+    tio = RawLineAttributes(tio, line, speed);
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
       const int err = errno;
       ::ioctl(fd, TIOCNXCL);
