@@ -4,41 +4,13 @@
 #include <string>
 #include <system_error>
 
+#include "io/atomic_file.h"
+
 namespace ql::io {
-namespace {
-
-std::filesystem::path TemporaryPathFor(const std::filesystem::path& path) {
-  // Same folder, so the rename cannot cross file systems.
-  std::filesystem::path tmp = path;
-  tmp += ".tmp";
-  return tmp;
-}
-
-}  // namespace
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  const std::filesystem::path tmp = TemporaryPathFor(path);
-  std::error_code ec;
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    const bool written = static_cast<bool>(out);
-    out.close();
-    if (!written || out.fail()) {
-      std::filesystem::remove(tmp, ec);
-      return false;
-    }
-  }
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(tmp, ignored);
-    return false;
-  }
-  return true;
+  AtomicFile file(path);
+  return file.Write(bytes) && file.Commit();
 }
 
 std::optional<std::size_t> ReadFilePrefix(const std::filesystem::path& path,

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "io/atomic_file.h"
 #include "io/file_io.h"
 #include "tests/records/test_support.h"
 
@@ -99,9 +100,73 @@ TEST(WriteFileAtomically, FailureLeavesWhatWasThereAndNoTemporaryFile) {
   EXPECT_FALSE(WriteFileAtomically(target, std::vector<std::uint8_t>(100, 1)));
   EXPECT_TRUE(fs::is_directory(target));
   EXPECT_EQ(test::ReadBytes(target / "inside"), std::vector<std::uint8_t>{9});
-  EXPECT_FALSE(fs::exists(dir.path() / "RVX.cfg.tmp"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 
   EXPECT_FALSE(WriteFileAtomically(dir.path() / "missing/folder/x.cfg", {}));
+}
+
+// Another local user plants a symbolic link where a writer might put its bytes; the write
+// must neither follow it nor turn the real name into it.
+struct PlantedLinkCase {
+  const char* name;
+  const char* linkName;
+};
+void PrintTo(const PlantedLinkCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class PlantedLinkTest : public ::testing::TestWithParam<PlantedLinkCase> {};
+
+TEST_P(PlantedLinkTest, VictimUntouchedAndTheTargetIsARegularFile) {
+  test::TempDir dir;
+  test::TempDir elsewhere;
+  const fs::path victim = elsewhere.path() / "victim";
+  test::WriteBytes(victim, {1, 2, 3});
+  fs::create_symlink(victim, dir.path() / GetParam().linkName);
+  const fs::path target = dir.path() / "Docking.cfg";
+  const std::vector<std::uint8_t> bytes(64, 0x5A);
+
+  ASSERT_TRUE(WriteFileAtomically(target, bytes));
+
+  EXPECT_EQ(test::ReadBytes(victim), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_FALSE(fs::is_symlink(target));
+  EXPECT_EQ(test::ReadBytes(target), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(WriteFileAtomically, PlantedLinkTest,
+                         ::testing::Values(PlantedLinkCase{"AtTheOldTemporaryName",
+                                                           "Docking.cfg.tmp"},
+                                           PlantedLinkCase{"AtTheFinalName", "Docking.cfg"}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(AtomicFile, NothingIsLeftWhenItIsNotCommitted) {
+  test::TempDir dir;
+  const fs::path target = dir.path() / "EVT1.LOG";
+  {
+    AtomicFile file(target);
+    ASSERT_TRUE(file.Ok()) << file.Error();
+    ASSERT_TRUE(file.Write(std::vector<std::uint8_t>(1000, 4)));
+    EXPECT_TRUE(fs::exists(file.TemporaryPath()));
+  }
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST(AtomicFile, ACommittedFileCannotBeWrittenAgain) {
+  test::TempDir dir;
+  AtomicFile file(dir.path() / "a");
+  ASSERT_TRUE(file.Write(std::vector<std::uint8_t>{1}));
+  ASSERT_TRUE(file.Commit());
+  EXPECT_FALSE(file.Write(std::vector<std::uint8_t>{2}));
+  EXPECT_FALSE(file.Commit());
+  EXPECT_EQ(test::ReadBytes(dir.path() / "a"), std::vector<std::uint8_t>{1});
+}
+
+TEST(AtomicFile, AMissingFolderIsReportedWithItsReason) {
+  test::TempDir dir;
+  AtomicFile file(dir.path() / "missing" / "x.cfg");
+  EXPECT_FALSE(file.Ok());
+  EXPECT_NE(file.Error().find("No such file"), std::string::npos) << file.Error();
+  EXPECT_FALSE(file.Commit());
 }
 
 TEST(ReadFilePrefix, ShortFileLeavesTheRestOfTheBuffer) {
