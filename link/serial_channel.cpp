@@ -37,6 +37,7 @@ bool CSerialChannel::Open(const std::string& path, const LineSettings& line) {
   JoinWatchThread();
   portName_ = path;
   lastError_ = port_->Open(path, line);
+  overflowReported_.store(false);
   if (!lastError_.ok()) return false;
   const std::uint64_t generation = generation_.fetch_add(1) + 1;
   closeDeferred_.store(false);
@@ -87,7 +88,9 @@ void CSerialChannel::Route(std::span<const std::uint8_t> chunk) {
     return;
   }
   if (flags_.firmwareUpload.load()) events_.OnTransferBytes(chunk);
-  if (!queue_.Push(chunk)) PostMessage("buff full");
+  if (queue_.Push(chunk)) return;
+  if (!overflowReported_.exchange(true)) PostMessage("buff full");
+  droppedChunks_.fetch_add(1);  // after the post: whoever sees the count finds the message queued
 }
 
 void CSerialChannel::PostMessage(std::string text) {

@@ -65,6 +65,11 @@ class CSerialChannel final : public IByteWriter {
                           std::chrono::milliseconds limit) override;
 
   RxRing& Queue() { return queue_; }
+  // An overflow of the receive queue is reported once ("buff full") and then only counted
+  // until the owner re-arms the report, typically when it starts its next request: a
+  // flooding line would otherwise bury the user in messages. Any thread.
+  void RearmOverflowReport() { overflowReported_.store(false); }
+  std::uint64_t DroppedChunks() const { return droppedChunks_.load(); }
   const std::string& PortName() const { return portName_; }
   const Status& LastError() const { return lastError_; }
 
@@ -90,6 +95,8 @@ class CSerialChannel final : public IByteWriter {
   std::string portName_;
   Status lastError_;
   RxRing queue_;
+  std::atomic<bool> overflowReported_{false};
+  std::atomic<std::uint64_t> droppedChunks_{0};
   std::array<std::uint8_t, kStagingSize> staging_{};  // watch thread only
 };
 

@@ -118,6 +118,33 @@ TEST_F(SerialChannelTest, OverflowEmptiesTheQueueAndSaysBuffFull) {
   EXPECT_LT(channel_.Queue().Count(), 5000u);
 }
 
+TEST_F(SerialChannelTest, AFloodingLineIsReportedOnceUntilRearmedAndCounted) {
+  events_.drain = false;
+  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}));
+  // Each round overflows the 8192-byte queue several times.
+  const auto flood = [&](std::uint64_t droppedAtLeast) {
+    std::atomic<bool> sent{false};
+    std::thread sender([&] {
+      pty_.Send(Pattern(60000));
+      sent.store(true);
+    });
+    // The loop keeps running until the sender is done: the watch thread waits for it.
+    const bool reached =
+        Run([&] { return sent.load() && channel_.DroppedChunks() >= droppedAtLeast; });
+    sender.join();
+    return reached;
+  };
+  ASSERT_TRUE(flood(3));
+  loop_.RunPending();
+  EXPECT_EQ(events_.messages, std::vector<std::string>{"buff full"});
+
+  channel_.RearmOverflowReport();
+  const std::uint64_t before = channel_.DroppedChunks();
+  ASSERT_TRUE(flood(before + 1));
+  loop_.RunPending();
+  EXPECT_EQ(events_.messages, (std::vector<std::string>{"buff full", "buff full"}));
+}
+
 TEST_F(SerialChannelTest, CloseEndsTheWatchThreadWithoutAnotherNotification) {
   ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}));
   pty_.Send({0x55});
