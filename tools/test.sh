@@ -15,3 +15,9 @@ for preset in $presets; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+# Every fuzz target briefly from its seed corpus (QUAYLINK_FUZZ_SECONDS=0 skips it).
+fuzz_seconds=${QUAYLINK_FUZZ_SECONDS:-10}
+if [ "$fuzz_seconds" -gt 0 ]; then
+  echo "=== fuzz targets, ${fuzz_seconds}s each"
+  bash tools/fuzz.sh "$fuzz_seconds"
+fi
