@@ -2,8 +2,10 @@
 // An emulated serial line between two pseudo-terminals: a thread copies what is written on
 // one master to the other, no faster than the line rate each way (115200 baud 8N1 moves
 // 11520 bytes a second), after a fixed latency (a USB bridge delivers in frames, about a
-// millisecond apart), optionally hitting one byte in every N. Each side runs a program or
-// a channel on its slave, as it would on a real serial port.
+// millisecond apart). It can also be a bad line: hit (corrupt) or drop one byte in N, delay
+// bytes by a random extra time (order kept), hand them over in small pieces with pauses, and
+// cut the line for good after a number of bytes. Each side runs a program or a channel on
+// its slave, as it would on a real serial port.
 //
 // Thread safety: construct, Start, Stop and Stats from one thread; the tap is called on
 // the relay thread.
@@ -35,12 +37,19 @@ class LineRelay {
   struct Options {
     double bytesPerSecond = 11520;  // 0: as fast as the pseudo-terminals go
     std::chrono::microseconds latency{1000};
-    std::uint64_t corruptOneIn = 0;  // 0: never; otherwise on average one byte in N
+    std::uint64_t corruptOneIn = 0;       // 0: never; otherwise on average one byte in N
+    std::uint64_t dropOneIn = 0;          // 0: never; otherwise on average one byte in N is lost
+    std::chrono::microseconds jitter{0};  // up to this much more delay for each burst
+    std::size_t splitInto = 0;            // 0: as it comes; otherwise pieces of at most N bytes
+    std::chrono::microseconds splitPause{2000};  // between two pieces
+    std::uint64_t cutAfter = 0;  // 0: never; otherwise nothing more passes after N bytes in all
     std::uint32_t seed = 1;
   };
   struct Stats {
     std::array<std::uint64_t, 2> bytes{};
     std::array<std::uint64_t, 2> corrupted{};
+    std::array<std::uint64_t, 2> dropped{};
+    bool cut = false;
   };
   // Sees every byte as it was written (before any hit) at the moment it is delivered.
   using Tap = std::function<void(Direction, std::uint8_t original, Clock::time_point)>;
@@ -50,7 +59,8 @@ class LineRelay {
       : fds_{masterA, masterB}, options_(options), tap_(std::move(tap)), random_(options.seed) {
     for (int fd : fds_) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) wake_[0] = wake_[1] = -1;
-    for (auto& next : nextHit_) next = DrawGap();
+    for (auto& next : nextHit_) next = DrawGap(options_.corruptOneIn);
+    for (auto& next : nextDrop_) next = DrawGap(options_.dropOneIn);
   }
   ~LineRelay() {
     Stop();
@@ -82,9 +92,9 @@ class LineRelay {
     Clock::time_point deliverAt;
   };
 
-  std::uint64_t DrawGap() {
-    if (options_.corruptOneIn == 0) return 0;
-    std::uniform_int_distribution<std::uint64_t> gap(1, 2 * options_.corruptOneIn - 1);
+  std::uint64_t DrawGap(std::uint64_t oneIn) {
+    if (oneIn == 0) return 0;
+    std::uniform_int_distribution<std::uint64_t> gap(1, 2 * oneIn - 1);
     return gap(random_);
   }
 
@@ -93,12 +103,28 @@ class LineRelay {
                               ? std::chrono::duration_cast<Clock::duration>(
                                     std::chrono::duration<double>(1.0 / options_.bytesPerSecond))
                               : Clock::duration::zero();
+    if (options_.jitter.count() > 0) {
+      std::uniform_int_distribution<long> extra(0, options_.jitter.count());
+      now += std::chrono::microseconds(extra(random_));
+    }
     for (std::size_t i = 0; i < n; ++i) {
+      if (options_.cutAfter != 0 && taken_ >= options_.cutAfter) {
+        std::lock_guard lock(statsMutex_);
+        stats_.cut = true;
+        return;
+      }
+      ++taken_;
       Pending p{bytes[i], bytes[i], {}};
+      if (options_.dropOneIn != 0 && --nextDrop_[dir] == 0) {
+        nextDrop_[dir] = DrawGap(options_.dropOneIn);
+        std::lock_guard lock(statsMutex_);
+        ++stats_.dropped[dir];
+        continue;
+      }
       if (options_.corruptOneIn != 0 && --nextHit_[dir] == 0) {
         std::uniform_int_distribution<int> value(1, 255);
         p.onLine = static_cast<std::uint8_t>(p.onLine ^ value(random_));
-        nextHit_[dir] = DrawGap();
+        nextHit_[dir] = DrawGap(options_.corruptOneIn);
         std::lock_guard lock(statsMutex_);
         ++stats_.corrupted[dir];
       }
@@ -115,13 +141,20 @@ class LineRelay {
     std::vector<std::uint8_t> out;
     auto& q = queue_[dir];
     std::size_t n = 0;
-    while (n < q.size() && q[n].deliverAt <= now) out.push_back(q[n++].onLine);
+    const std::size_t most = options_.splitInto != 0 ? options_.splitInto : q.size();
+    while (n < q.size() && n < most && q[n].deliverAt <= now) out.push_back(q[n++].onLine);
     if (out.empty()) return;
     const ssize_t written = ::write(fds_[1 - dir], out.data(), out.size());
     if (written <= 0) return;  // the far side is not reading: keep the bytes queued
     for (ssize_t i = 0; i < written; ++i) {
       if (tap_) tap_(static_cast<Direction>(dir), q.front().original, now);
       q.pop_front();
+    }
+    // A split line pauses before the next piece.
+    if (options_.splitInto != 0) {
+      for (auto& pending : q)
+        pending.deliverAt = std::max(pending.deliverAt, now + options_.splitPause);
+      lineFree_[dir] = std::max(lineFree_[dir], now + options_.splitPause);
     }
     std::lock_guard lock(statsMutex_);
     stats_.bytes[dir] += static_cast<std::uint64_t>(written);
@@ -171,6 +204,8 @@ class LineRelay {
   Tap tap_;
   std::mt19937 random_;
   std::array<std::uint64_t, 2> nextHit_{};
+  std::array<std::uint64_t, 2> nextDrop_{};
+  std::uint64_t taken_ = 0;
   std::array<std::deque<Pending>, 2> queue_;
   std::array<Clock::time_point, 2> lineFree_{};
   std::array<bool, 2> hungUp_{};
