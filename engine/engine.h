@@ -33,6 +33,7 @@
 #include "link/transfer_stream.h"
 #include "link/ymodem.h"
 #include "protocol/commands.h"
+#include "protocol/log_list.h"
 #include "protocol/request_block.h"
 #include "records/docking_info.h"
 #include "records/firmware.h"
@@ -57,10 +58,10 @@ struct EngineOptions {
   link::IClock* transferClock = nullptr;
 };
 
-// A log name travels in a 20-byte slot, NUL-padded (a 20-character name has no NUL).
-inline constexpr std::size_t kLogSlotSize = 20;
-inline constexpr std::size_t kMaxLogSelection = 160;
-using LogSlot = std::array<std::uint8_t, kLogSlotSize>;
+// A log name travels in a 20-byte slot; a run takes at most as many names as the list holds.
+using protocol::kLogSlotSize;
+using protocol::LogSlot;
+inline constexpr std::size_t kMaxLogSelection = protocol::kLogListSlots;
 
 class Engine final : private link::ISerialEvents,
                      private link::IFrameDispatcher,

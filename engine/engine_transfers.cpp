@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "engine/engine.h"
-#include "records/byte_order.h"
 #include "rules/firmware_names.h"
 
 namespace ql::engine {
@@ -13,10 +12,6 @@ using link::ReceivedFrame;
 using namespace std::chrono_literals;
 
 namespace {
-
-constexpr std::size_t kLogFirstTable = 32;
-constexpr std::size_t kLogSecondTable = 128;
-constexpr std::size_t kLogListMax = 8 + (kLogFirstTable + kLogSecondTable) * kLogSlotSize;  // 3208
 
 std::uint8_t FirmwareRequest(RecordType page) {
   switch (page) {
@@ -28,12 +23,6 @@ std::uint8_t FirmwareRequest(RecordType page) {
       return cmd::kFirmwareMultiGas;
   }
   return cmd::kFirmwareDocking;
-}
-
-// The name in a slot: up to the first NUL, or all 20 bytes.
-std::string SlotText(std::span<const std::uint8_t> slot) {
-  const auto end = std::find(slot.begin(), slot.end(), std::uint8_t{0});
-  return std::string(slot.begin(), end);
 }
 
 }  // namespace
@@ -171,18 +160,8 @@ void Engine::OnLogList(const ReceivedFrame& frame) {
     return;
   }
   const int type = deviceType_.load();
-  if ((type == device::kSingleGas || type == device::kMultiGas) && p.size() >= 8) {
-    // The record says how long it is and how many names each table holds; nothing is
-    // read beyond what arrived or beyond the tables' room.
-    const std::size_t size =
-        std::min<std::size_t>({records::le::LoadU32(p, 0), p.size(), kLogListMax});
-    const std::size_t first = std::min<std::size_t>(records::le::LoadU16(p, 4), kLogFirstTable);
-    const std::size_t second = std::min<std::size_t>(records::le::LoadU16(p, 6), kLogSecondTable);
-    const auto addRow = [&](std::size_t offset) {
-      if (offset + kLogSlotSize <= size) ui_.AddLogRow(SlotText(p.subspan(offset, kLogSlotSize)));
-    };
-    for (std::size_t i = 0; i < first; ++i) addRow(8 + i * kLogSlotSize);
-    for (std::size_t j = 0; j < second; ++j) addRow(8 + (kLogFirstTable + j) * kLogSlotSize);
+  if (type == device::kSingleGas || type == device::kMultiGas) {
+    for (const std::string& name : protocol::ParseLogList(p)) ui_.AddLogRow(name);
   }
   ui_.ShowMessage("Log file receive success");
 }
@@ -197,9 +176,14 @@ void Engine::SaveLogs(const std::vector<std::string>& names, const std::filesyst
   std::vector<LogSlot> slots;
   for (const std::string& name : names) {
     if (slots.size() == kMaxLogSelection) break;
-    LogSlot slot{};
-    std::copy_n(name.begin(), std::min(name.size(), kLogSlotSize), slot.begin());
-    slots.push_back(slot);
+    const std::optional<LogSlot> slot = protocol::NameToSlot(name);
+    if (!slot) {
+      // Not a name the station can list: cut short, it would ask for another file.
+      lastTransferError_ = "\"" + name + "\" is not a log file name the station can send";
+      ui_.ShowMessage(lastTransferError_);
+      return;
+    }
+    slots.push_back(*slot);
   }
   if (slots.empty()) {
     ui_.ShowMessage("Not Selected !!");

@@ -11,6 +11,7 @@
 #include "link/clock.h"
 #include "link/crc16.h"
 #include "link/event_loop.h"
+#include "protocol/station_frames.h"
 #include "tests/engine/fakes.h"
 
 namespace ql::engine::testsupport {
@@ -34,19 +35,7 @@ inline std::optional<Request> ParseRequest(const Bytes& w) {
 
 // An answer frame as a station sends it: length high byte first.
 inline Bytes AnswerFrame(std::uint8_t code, const Bytes& payload) {
-  const auto n = static_cast<std::uint16_t>(payload.size());
-  Bytes b;
-  b.reserve(payload.size() + 7);
-  for (std::uint8_t x :
-       {link::kStx, code, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)}) {
-    b.push_back(x);
-  }
-  for (std::uint8_t x : payload) b.push_back(x);
-  const std::uint16_t crc = link::Crc16({b.data() + 1, b.size() - 1});
-  b.push_back(static_cast<std::uint8_t>(crc >> 8));
-  b.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-  b.push_back(link::kEtx);
-  return b;
+  return protocol::BuildAnswerFrame(code, payload);
 }
 
 inline Bytes ClockPayload(int year, int month, int day, int hour, int minute, int second) {

@@ -167,6 +167,25 @@ TEST_F(Logs, SaveChecksPortAndSelection) {
   EXPECT_TRUE(ui.logSaveEnabled);
 }
 
+TEST_F(Logs, ANameFillingItsSlotTravelsWholeOneLongerStartsNoRun) {
+  Identify(3);
+  ui.messages.clear();
+  const std::string twenty = "ABCDEFGHIJKLMNOPQRST";
+  // Cut to a slot, the longer name would ask the station for the twenty-character file.
+  engine.SaveLogs({"A.LOG", twenty + "U"}, "/tmp");
+  EXPECT_FALSE(engine.LogSaveRunning());
+  EXPECT_TRUE(ui.logSaveEnabled);
+  EXPECT_NE(engine.LastCommand(), cmd::kLogFile);
+  EXPECT_EQ(ui.messages.size(), 1u);
+  EXPECT_NE(engine.LastTransferError().find(twenty + "U"), std::string::npos);
+
+  engine.SaveLogs({twenty}, "/tmp");
+  const auto request = TakeRequest();
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->code, cmd::kLogFile);
+  EXPECT_EQ(request->payload, Bytes(twenty.begin(), twenty.end())) << "no NUL after 20 bytes";
+}
+
 TEST_F(Logs, RefusedNameEndsTheRunAndTheNextStartsFromTheFirst) {
   Identify(3);
   ui.messages.clear();

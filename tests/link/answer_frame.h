@@ -11,7 +11,9 @@ namespace ql::link::testsupport {
 using Bytes = std::vector<std::uint8_t>;
 
 // An answer frame as a station sends it: length high byte first, CRC over the bytes as
-// they stand on the wire.
+// they stand on the wire. Laid out by hand here rather than taken from the station's frame
+// builder, so the link tests stay on link/ alone and the parser is checked against the
+// wire layout, not against other code of ours.
 inline Bytes Answer(std::uint8_t command, const Bytes& payload) {
   const auto n = static_cast<std::uint16_t>(payload.size());
   Bytes b;

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
+#include "protocol/name_slot.h"
 #include "records/docking_info.h"
 #include "records/multi_gas.h"
 #include "records/single_gas.h"
@@ -111,8 +113,8 @@ TEST_F(Station, LogListSplitsIntoTheTwoTables) {
   EXPECT_EQ(list[0] | (list[1] << 8), 3208);
   EXPECT_EQ(list[4], 32);
   EXPECT_EQ(list[6], 8);
-  EXPECT_EQ(SlotName(Bytes(list.begin() + 8, list.begin() + 28)), "LOG0");
-  EXPECT_EQ(SlotName(Bytes(list.begin() + 648, list.begin() + 668)), "LOG32");
+  EXPECT_EQ(protocol::SlotToName(Bytes(list.begin() + 8, list.begin() + 28)), "LOG0");
+  EXPECT_EQ(protocol::SlotToName(Bytes(list.begin() + 648, list.begin() + 668)), "LOG32");
   state.logs.clear();
   EXPECT_TRUE(Ask(0x34).payload.empty());
 }
@@ -148,9 +150,27 @@ TEST_F(Station, ClockRunsFromTheSetTime) {
 TEST_F(Station, CertificatesByName) {
   const Bytes list = Ask(0x50).payload;
   ASSERT_EQ(list[4], 2);
-  const std::string first = SlotName(Bytes(list.begin() + 6, list.begin() + 26));
+  const std::string first = protocol::SlotToName(Bytes(list.begin() + 6, list.begin() + 26));
   EXPECT_EQ(Ask(0x51, Slot(first)).payload.size(), 108u);
   EXPECT_TRUE(Ask(0x51, Slot("NONE.CRT")).payload.empty());
+}
+
+TEST_F(Station, ACertificateFileTooLongForOneAnswerIsNotGiven) {
+  // The length of a larger answer would not be read; an empty answer says there is none.
+  state.certificates = {{"BIG.CRT", Bytes(5000, 1)}, {"EDGE.CRT", Bytes(4095, 2)}};
+  const RequestFrame big = Ask(0x51, Slot("BIG.CRT"));
+  EXPECT_EQ(big.code, 0x51);
+  EXPECT_TRUE(big.payload.empty());
+  EXPECT_EQ(Ask(0x51, Slot("EDGE.CRT")).payload.size(), 4095u);
+}
+
+TEST_F(Station, SetClockOutsideTheCalendarKeepsTheClock) {
+  Bytes set = Block(0);
+  const std::int32_t fields[6] = {INT32_MIN, INT32_MIN, 1, 0, 0, 0};
+  std::memcpy(&set[4], fields, sizeof fields);
+  const Bytes before = Ask(0xAE, Block(0)).payload;
+  EXPECT_EQ(Ask(0xAF, set).payload, before) << "answered with the clock as it was";
+  EXPECT_EQ(state.clockOffset, 0);
 }
 
 }  // namespace

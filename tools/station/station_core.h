@@ -13,10 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "protocol/station_frames.h"
 #include "records/firmware.h"
-#include "tools/station/peer_codec.h"
 
 namespace ql::station {
+
+using protocol::Bytes;
+using protocol::RequestFrame;
+using protocol::RequestParser;
+using Clock = std::chrono::steady_clock;
 
 struct StationFile {
   std::string name;  // at most 19 characters: it travels in a 20-byte NUL-padded slot
@@ -73,6 +78,7 @@ class StationCore {
  private:
   Reply Answer(std::uint8_t code, const Bytes& payload) const;
   Reply Handle(const RequestFrame& request);
+  // The station's clock as a clock answer carries it.
   Bytes ClockBlock() const;
 
   StationState& state_;
@@ -81,11 +87,5 @@ class StationCore {
   Clock::time_point lastAt_{};
   std::optional<int> pendingWriteTarget_;
 };
-
-// Record layouts the station answers with.
-Bytes BuildLogList(const std::vector<StationFile>& logs);
-Bytes BuildCertificateList(const std::vector<StationFile>& certificates);
-// The name in a 20-byte request slot: up to the first NUL, at most 20 characters.
-std::string SlotName(const Bytes& payload);
 
 }  // namespace ql::station

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "io/file_io.h"
-#include "records/byte_order.h"
+#include "records/certificate.h"
 #include "records/docking_info.h"
 #include "records/multi_gas.h"
 #include "records/single_gas.h"
@@ -96,79 +96,46 @@ Bytes SampleLog(const std::string& day, int events) {
   return Text(text);
 }
 
-void Put16(Bytes& b, std::size_t offset, std::uint16_t v) {
-  le::StoreU16(b, offset, v);
-}
-void Put32(Bytes& b, std::size_t offset, std::int32_t v) {
-  le::StoreU32(b, offset, static_cast<std::uint32_t>(v));
+Bytes Certificate(const CertificateRecord& record) {
+  const auto bytes = record.Bytes();
+  return Bytes(bytes.begin(), bytes.end());
 }
 
-// A certificate record; values per gas in the order LEL, O2, CO, H2S, in tenths.
-struct CertificateValues {
-  int year, month, day;
-  std::string product, serial;
-  std::int32_t lot;
-  std::array<std::uint16_t, 4> low, high, calibration, reading, stel, twa;
-  std::array<std::uint8_t, 4> flags;
-  std::uint8_t gasType;
-  std::uint8_t result;
-};
-
-Bytes Certificate(const CertificateValues& v) {
-  Bytes b(108, 0);
-  Put32(b, 0, v.year);
-  Put32(b, 4, v.month);
-  Put32(b, 8, v.day);
-  std::copy_n(v.product.begin(), std::min<std::size_t>(v.product.size(), 12), b.begin() + 24);
-  std::copy_n(v.serial.begin(), std::min<std::size_t>(v.serial.size(), 12), b.begin() + 36);
-  Put32(b, 48, v.lot);
-  for (std::size_t g = 0; g < 4; ++g) {
-    Put16(b, 52 + 2 * g, v.low[g]);
-    Put16(b, 60 + 2 * g, v.high[g]);
-    Put16(b, 68 + 2 * g, v.calibration[g]);
-    Put16(b, 76 + 2 * g, v.reading[g]);
-    Put16(b, 84 + 2 * g, v.stel[g]);
-    Put16(b, 92 + 2 * g, v.twa[g]);
-    b[100 + g] = v.flags[g];
-  }
-  b[104] = v.gasType;
-  b[105] = v.result;
-  return b;
-}
-
+// Values per gas in the order LEL, O2, CO, H2S, in tenths.
 std::vector<StationFile> SampleCertificates() {
-  return {
-      {"RVX310402.CRT", Certificate({2026,
-                                     11,
-                                     28,
-                                     "RVX",
-                                     "RVX310402",
-                                     240517,
-                                     {100, 195, 350, 100},
-                                     {200, 235, 2000, 150},
-                                     {500, 180, 1000, 250},
-                                     {498, 181, 1003, 249},
-                                     {0, 0, 1000, 50},
-                                     {0, 0, 250, 10},
-                                     {1, 1, 1, 1},
-                                     0xFF,
-                                     1})},
-      {"TKL120077.CRT", Certificate({2026,
-                                     11,
-                                     30,
-                                     "TKL",
-                                     "TKL120077",
-                                     240517,
-                                     {0, 0, 0, 100},
-                                     {0, 0, 0, 150},
-                                     {0, 0, 0, 250},
-                                     {0, 0, 0, 252},
-                                     {0, 0, 0, 0},
-                                     {0, 0, 0, 0},
-                                     {0, 0, 0, 1},
-                                     1,
-                                     1})},
-  };
+  CertificateRecord fourGas;
+  fourGas.year = 2026;
+  fourGas.month = 11;
+  fourGas.day = 28;
+  fourGas.productCode = "RVX";
+  fourGas.serialNumber = "RVX310402";
+  fourGas.gasLot = 240517;
+  fourGas.lowAlarm = {100, 195, 350, 100};
+  fourGas.highAlarm = {200, 235, 2000, 150};
+  fourGas.calibration = {500, 180, 1000, 250};
+  fourGas.reading = {498, 181, 1003, 249};
+  fourGas.stel = {0, 0, 1000, 50};
+  fourGas.twa = {0, 0, 250, 10};
+  fourGas.gasFlags = {1, 1, 1, 1};
+  fourGas.gasType = kCertificateFourGas;
+  fourGas.result = kCertificatePass;
+
+  CertificateRecord h2s;
+  h2s.year = 2026;
+  h2s.month = 11;
+  h2s.day = 30;
+  h2s.productCode = "TKL";
+  h2s.serialNumber = "TKL120077";
+  h2s.gasLot = 240517;
+  h2s.lowAlarm = {0, 0, 0, 100};
+  h2s.highAlarm = {0, 0, 0, 150};
+  h2s.calibration = {0, 0, 0, 250};
+  h2s.reading = {0, 0, 0, 252};
+  h2s.gasFlags = {0, 0, 0, 1};
+  h2s.gasType = kCertificateH2s;
+  h2s.result = kCertificatePass;
+
+  return {{"RVX310402.CRT", Certificate(fourGas)}, {"TKL120077.CRT", Certificate(h2s)}};
 }
 
 // Station files are small; anything larger is not one of ours.

@@ -1,6 +1,7 @@
 #pragma once
 // The station's side of the command frames: requests arrive with their length low byte
-// first, answers leave with it high byte first. Used by the emulator; pure.
+// first, answers leave with it high byte first. Used by the emulator and by tests that
+// play the station. Pure; a RequestParser is single-threaded (one per line).
 
 #include <chrono>
 #include <cstdint>
@@ -8,10 +9,12 @@
 #include <span>
 #include <vector>
 
-namespace ql::station {
+#include "link/frame.h"
+
+namespace ql::protocol {
 
 using Bytes = std::vector<std::uint8_t>;
-using Clock = std::chrono::steady_clock;
+using SteadyTime = std::chrono::steady_clock::time_point;
 
 struct RequestFrame {
   std::uint8_t code = 0;
@@ -25,23 +28,28 @@ struct RequestFrame {
 // the search for a frame starts again at the next STX after the failed one's, and the
 // request hidden behind the half copy is found, also when the half copy's length bytes
 // announce a long frame. A frame that stops for longer than the gap limit is abandoned.
+// Holds at most one frame's worth of bytes.
 class RequestParser {
  public:
   static constexpr std::chrono::milliseconds kGapLimit{50};
-  static constexpr std::size_t kMaxPayload = 4089;
+  static constexpr std::size_t kMaxPayload = link::kMaxRequestPayload;
 
   // Feeds one byte received at `now`; returns a request when this byte completed one.
-  std::optional<RequestFrame> Feed(std::uint8_t b, Clock::time_point now);
+  std::optional<RequestFrame> Feed(std::uint8_t b, SteadyTime now);
 
  private:
   // Drops bytes up to the next STX after the first byte.
   void SkipToNextStx();
 
-  Clock::time_point last_{};
+  SteadyTime last_{};
   Bytes window_;  // from the STX of the frame being looked at
 };
 
-// An answer frame: STX, code, length high byte first, payload, CRC, ETX.
+// The tool drops an answer that declares kMaxResponsePayload bytes or more.
+inline constexpr std::size_t kMaxAnswerPayload = link::kMaxResponsePayload - 1;
+
+// An answer frame: STX, code, length high byte first, payload, CRC, ETX. A payload longer
+// than kMaxAnswerPayload gives no frame (an empty vector): its length would not be read.
 Bytes BuildAnswerFrame(std::uint8_t code, std::span<const std::uint8_t> payload);
 
-}  // namespace ql::station
+}  // namespace ql::protocol

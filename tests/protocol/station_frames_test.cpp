@@ -1,17 +1,17 @@
-#include "tools/station/peer_codec.h"
+#include "protocol/station_frames.h"
 
 #include <gtest/gtest.h>
 
 #include "link/crc16.h"
 
-namespace ql::station {
+namespace ql::protocol {
 namespace {
 
 using namespace std::chrono_literals;
 
 const Bytes kTypeRequest = {0x02, 0x40, 0x00, 0x00, 0x1D, 0xAD, 0x03};
 
-std::vector<RequestFrame> FeedAll(RequestParser& p, const Bytes& bytes, Clock::time_point& t,
+std::vector<RequestFrame> FeedAll(RequestParser& p, const Bytes& bytes, SteadyTime& t,
                                   std::chrono::milliseconds step = 2ms) {
   std::vector<RequestFrame> out;
   for (std::uint8_t b : bytes) {
@@ -23,7 +23,7 @@ std::vector<RequestFrame> FeedAll(RequestParser& p, const Bytes& bytes, Clock::t
 
 TEST(RequestParser, ReadsBackToBackCopiesAndSkipsNoise) {
   RequestParser p;
-  Clock::time_point t{};
+  SteadyTime t{};
   Bytes line = {0x55, 0x03};
   line.insert(line.end(), kTypeRequest.begin(), kTypeRequest.end());
   line.insert(line.end(), kTypeRequest.begin(), kTypeRequest.end());
@@ -46,7 +46,7 @@ TEST(RequestParser, LengthIsLowByteFirst) {
   frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
   frame.push_back(0x03);
   RequestParser p;
-  Clock::time_point t{};
+  SteadyTime t{};
   const auto frames = FeedAll(p, frame, t);
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0].payload, payload);
@@ -54,7 +54,7 @@ TEST(RequestParser, LengthIsLowByteFirst) {
 
 TEST(RequestParser, AHalfSentCopyDoesNotSwallowTheNextRequest) {
   RequestParser p;
-  Clock::time_point t{};
+  SteadyTime t{};
   const Bytes half(kTypeRequest.begin(), kTypeRequest.begin() + 3);
   EXPECT_TRUE(FeedAll(p, half, t).empty());
   t += 100ms;  // the tool paused its copies
@@ -92,7 +92,7 @@ TEST(RequestParser, FindsTheRequestRightBehindAHalfCopy) {
   const Bytes second = Request(0x33, docking);
   line.insert(line.end(), second.begin(), second.end());
   RequestParser p;
-  Clock::time_point t{};
+  SteadyTime t{};
   const auto frames = FeedAll(p, line, t);
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0].payload, docking);
@@ -105,7 +105,7 @@ TEST(RequestParser, AHalfCopyAnnouncingALongFrameDoesNotHoldUpTheNext) {
   const Bytes next = Request(0x37, {'D', 'K', '_', 'F', 'W', '.', 'b', 'i', 'n'});
   line.insert(line.end(), next.begin(), next.end());
   RequestParser p;
-  Clock::time_point t{};
+  SteadyTime t{};
   const auto frames = FeedAll(p, line, t);
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0].code, 0x37);
@@ -116,5 +116,19 @@ TEST(AnswerFrame, WorkedExample) {
             (Bytes{0x02, 0x40, 0x00, 0x01, 0x01, 0x4D, 0x8C, 0x03}));
 }
 
+TEST(AnswerFrame, LengthIsHighByteFirstUpToWhatTheToolReads) {
+  const Bytes largest = BuildAnswerFrame(0x51, Bytes(4095, 0xA5));
+  ASSERT_EQ(largest.size(), 4095u + 7u);
+  EXPECT_EQ(largest[2], 0x0F);
+  EXPECT_EQ(largest[3], 0xFF);
+  const std::uint16_t crc = link::Crc16({largest.data() + 1, 4095 + 3});
+  EXPECT_EQ(largest[4 + 4095], crc >> 8);
+  EXPECT_EQ(largest[5 + 4095], crc & 0xFF);
+  EXPECT_EQ(largest.back(), 0x03);
+  // The tool drops a frame declaring 4096 bytes or more; none is built.
+  EXPECT_TRUE(BuildAnswerFrame(0x51, Bytes(4096, 0xA5)).empty());
+  EXPECT_TRUE(BuildAnswerFrame(0x51, Bytes(65536 + 8, 0xA5)).empty());
+}
+
 }  // namespace
-}  // namespace ql::station
+}  // namespace ql::protocol

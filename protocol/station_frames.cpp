@@ -1,18 +1,18 @@
-#include "tools/station/peer_codec.h"
+#include "protocol/station_frames.h"
 
 #include <algorithm>
 
 #include "link/crc16.h"
 #include "link/frame.h"
 
-namespace ql::station {
+namespace ql::protocol {
 
 void RequestParser::SkipToNextStx() {
   const auto next = std::find(window_.begin() + 1, window_.end(), link::kStx);
   window_.erase(window_.begin(), next);
 }
 
-std::optional<RequestFrame> RequestParser::Feed(std::uint8_t b, Clock::time_point now) {
+std::optional<RequestFrame> RequestParser::Feed(std::uint8_t b, SteadyTime now) {
   if (!window_.empty() && now - last_ > kGapLimit) window_.clear();
   last_ = now;
   if (window_.empty() && b != link::kStx) return std::nullopt;
@@ -47,6 +47,7 @@ std::optional<RequestFrame> RequestParser::Feed(std::uint8_t b, Clock::time_poin
 }
 
 Bytes BuildAnswerFrame(std::uint8_t code, std::span<const std::uint8_t> payload) {
+  if (payload.size() > kMaxAnswerPayload) return {};
   const auto n = static_cast<std::uint16_t>(payload.size());
   Bytes frame;
   frame.reserve(payload.size() + link::kFrameOverhead);
@@ -62,4 +63,4 @@ Bytes BuildAnswerFrame(std::uint8_t code, std::span<const std::uint8_t> payload)
   return frame;
 }
 
-}  // namespace ql::station
+}  // namespace ql::protocol
