@@ -13,11 +13,12 @@ using namespace testsupport;
 using namespace std::chrono_literals;
 
 // One direction of the line: what one engine writes reaches the other's stream, after
-// `fault` has changed it (or not).
+// `fault` has changed it (or not). One writer at a time, or the test fails.
 class Wire : public IByteWriter {
  public:
   explicit Wire(TransferStream& far) : far_(far) {}
   std::size_t WriteWithin(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override {
+    const OneAtATime::Call call(writer_, "the wire's WriteWithin");
     Bytes b(bytes.begin(), bytes.end());
     if (onWrite) onWrite(b);
     if (fault) fault(b);
@@ -29,6 +30,7 @@ class Wire : public IByteWriter {
 
  private:
   TransferStream& far_;
+  OneAtATime writer_;
 };
 
 using Match = std::function<bool(const Bytes&)>;
