@@ -1,8 +1,9 @@
 #pragma once
 // YMODEM batch transfers on the station line: one side sends a file with SendFile, the
-// other takes a batch with Receive and hands its files to an IFileSink. Blocks are SOH (128 bytes)
-// or STX (1024 bytes) with the block number, its complement and a CRC-16/XMODEM of the data; block
-// 0 carries the file name and size; an all-zero block 0 ends the batch.
+// other takes a batch with Receive and hands its files to an IFileSink. Blocks are SOH
+// (128 bytes) or STX (1024 bytes) with the block number, its complement and a
+// CRC-16/XMODEM of the data; block 0 carries the file name and size; an all-zero block 0
+// ends the batch.
 //
 // Threads: a CYmodem runs one transfer at a time on the calling thread (the transfer
 // worker). Its input is a TransferStream fed by the watch thread; its output is an

@@ -24,7 +24,7 @@ class FolderSink final : public link::IFileSink {
 
   // BadArgument when the folder is not an existing folder.
   link::Status Prepare() override;
-  // Io when the file cannot be created; BadArgument for a name that is not a plain name.
+  // Io when the file cannot be created, also for a name that is not a plain file name.
   link::Status BeginFile(std::string_view name, std::uint64_t declaredSize) override;
   // Io when the bytes cannot be written, BadArgument when they would pass the declared
   // size (the file is then dropped).
