@@ -31,6 +31,7 @@
 #include "link/serial_channel.h"
 #include "link/transfer_stream.h"
 #include "link/ymodem.h"
+#include "records/folder_sink.h"
 #include "tests/link/pty_pair.h"
 #include "tests/support/line_relay.h"
 #include "tests/support/pty_process.h"
@@ -191,8 +192,10 @@ Result Run(const Scenario& scenario, const Bytes& content, std::uint64_t corrupt
         std::async(std::launch::async, [&] { return ourSender->Engine().SendFile(content, name); });
   }
   if (ourReceiver) {
-    received = std::async(std::launch::async,
-                          [&] { return ourReceiver->Engine().Receive(folder.path / "receive"); });
+    received = std::async(std::launch::async, [&] {
+      ql::records::FolderSink sink(folder.path / "receive");
+      return ourReceiver->Engine().Receive(sink);
+    });
   }
   const auto end = Clock::now() + kRunLimit;
   auto remaining = [&] {

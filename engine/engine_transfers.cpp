@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/engine.h"
+#include "records/folder_sink.h"
 #include "rules/firmware_names.h"
 
 namespace ql::engine {
@@ -253,7 +254,8 @@ void Engine::LogWorkerLoop() {
       folder = logFolder_;
       count = logSelection_.size();
     }
-    const link::ReceiveOutcome outcome = ymodem_.Receive(folder);
+    records::FolderSink sink(folder);
+    const link::ReceiveOutcome outcome = ymodem_.Receive(sink);
     const bool ok = outcome.status.ok() && !outcome.files.empty();
     if (!ok) {
       logFileIndex_.store(0);

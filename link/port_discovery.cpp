@@ -1,13 +1,15 @@
 #include "link/port_discovery.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <map>
+#include <sstream>
 #include <system_error>
 
 namespace ql::link {
@@ -30,9 +32,32 @@ bool ProcessAlive(long pid) {
   return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
+// A record is a few short lines; anything longer is not one of ours.
+constexpr std::size_t kMaxRecordBytes = 4096;
+
+// The folder is shared with whatever else runs as this user: a record is read only when
+// it is a regular file (a pipe under a record's name must not hang the scan), and only
+// as far as a record can reach.
 std::map<std::string, std::string> ReadRecord(const fs::path& file) {
   std::map<std::string, std::string> fields;
-  std::ifstream in(file);
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return fields;
+  struct stat st {};
+  std::string text;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    text.resize(kMaxRecordBytes + 1);
+    std::size_t filled = 0;
+    while (filled < text.size()) {
+      const ssize_t n = ::read(fd, text.data() + filled, text.size() - filled);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      filled += static_cast<std::size_t>(n);
+    }
+    text.resize(filled);
+  }
+  ::close(fd);
+  if (text.size() > kMaxRecordBytes) return fields;
+  std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     const auto eq = line.find('=');
@@ -114,47 +139,6 @@ void PortList::Select(std::size_t index) {
 std::optional<std::string> PortList::SelectedDevicePath() const {
   if (!selected_) return std::nullopt;
   return entries_[*selected_].devicePath;
-}
-
-BridgeRegistration::BridgeRegistration(const fs::path& folder, const std::string& name,
-                                       const std::string& devicePath) {
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (ec) return;
-  const fs::path file = folder / (std::to_string(::getpid()) + ".bridge");
-  const fs::path temp = folder / (std::to_string(::getpid()) + ".bridge.tmp");
-  {
-    std::ofstream out(temp, std::ios::trunc);
-    out << "name=" << name << "\npath=" << devicePath << "\npid=" << ::getpid() << "\n";
-    if (!out.flush()) return;
-  }
-  fs::rename(temp, file, ec);
-  if (!ec) file_ = file;
-}
-
-BridgeRegistration::~BridgeRegistration() {
-  Remove();
-}
-
-BridgeRegistration::BridgeRegistration(BridgeRegistration&& other) noexcept
-    : file_(std::move(other.file_)) {
-  other.file_.clear();
-}
-
-BridgeRegistration& BridgeRegistration::operator=(BridgeRegistration&& other) noexcept {
-  if (this != &other) {
-    Remove();
-    file_ = std::move(other.file_);
-    other.file_.clear();
-  }
-  return *this;
-}
-
-void BridgeRegistration::Remove() {
-  if (file_.empty()) return;
-  std::error_code ec;
-  fs::remove(file_, ec);
-  file_.clear();
 }
 
 }  // namespace ql::link

@@ -3,8 +3,8 @@
 // cp210x (read from sysfs), plus virtual bridges that a running station emulator has
 // registered in the per-user runtime folder.
 //
-// Virtual bridge record: one file per emulator, named "<pid>.bridge", in
-// BridgeFolder(), holding "key=value" lines:
+// Virtual bridge record (written by the emulator, read here): one file per emulator,
+// named "<pid>.bridge", in BridgeFolder(), holding "key=value" lines:
 //   name=<port name shown to the technician, e.g. station7>
 //   path=<device path to open, e.g. /dev/pts/7>
 //   pid=<process id of the emulator>
@@ -54,27 +54,6 @@ class PortList {
  private:
   std::vector<PortEntry> entries_;
   std::optional<std::size_t> selected_;
-};
-
-// Registers a virtual bridge for as long as the object lives.
-class BridgeRegistration {
- public:
-  BridgeRegistration() = default;
-  // Writes the record; Ok() tells whether it was written.
-  BridgeRegistration(const std::filesystem::path& folder, const std::string& name,
-                     const std::string& devicePath);
-  ~BridgeRegistration();
-  BridgeRegistration(BridgeRegistration&& other) noexcept;
-  BridgeRegistration& operator=(BridgeRegistration&& other) noexcept;
-  BridgeRegistration(const BridgeRegistration&) = delete;
-  BridgeRegistration& operator=(const BridgeRegistration&) = delete;
-
-  bool Ok() const { return !file_.empty(); }
-  const std::filesystem::path& File() const { return file_; }
-  void Remove();
-
- private:
-  std::filesystem::path file_;
 };
 
 }  // namespace ql::link

@@ -1,11 +1,8 @@
 #include "link/ymodem.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <climits>
-#include <cstdio>
-#include <cstring>
 #include <initializer_list>
 #include <system_error>
 
@@ -66,8 +63,8 @@ FileHeader ParseHeader(std::span<const std::uint8_t> data) {
                   " characters");
   }
   header.name = name;
-  // A name from the line must never leave the chosen folder: no separators (':' is a
-  // drive separator on Windows), no parent references.
+  // A name from the line is a name, never a path, wherever the sink keeps it: no
+  // separators (':' is a drive separator on Windows), no parent references.
   if (name.empty()) return refuse("empty file name");
   if (name == "." || name.find("..") != std::string::npos ||
       name.find_first_of("/\\:") != std::string::npos) {
@@ -335,11 +332,11 @@ class YmodemReceiver {
  public:
   using TimePoint = CYmodem::TimePoint;
 
-  YmodemReceiver(CYmodem& engine, std::filesystem::path folder, ReceiverRole role)
+  YmodemReceiver(CYmodem& engine, IFileSink& sink, ReceiverRole role)
       : engine_(engine),
         input_(engine.input_),
         observer_(engine.observer_ != nullptr ? *engine.observer_ : Nobody()),
-        folder_(std::move(folder)),
+        sink_(sink),
         role_(role) {}
   ~YmodemReceiver() { DiscardFile(); }
   YmodemReceiver(const YmodemReceiver&) = delete;
@@ -378,15 +375,14 @@ class YmodemReceiver {
   Step OnData(const Packet& packet);
   Step OnEndOfFile();
 
-  // Returns why the file cannot be created, empty on success.
-  std::string OpenFile(const std::string& name);
-  Status CompleteFile();
+  // A failed file: the sender is told with CAN CAN, what was written is dropped.
+  Step Cancel(Status why);
   void DiscardFile();
 
   CYmodem& engine_;
   TransferStream& input_;
   ITransferObserver& observer_;
-  const std::filesystem::path folder_;
+  IFileSink& sink_;
 
   const ReceiverRole role_;
   bool started_ = false;                              // the first wait for a header has begun
@@ -395,8 +391,7 @@ class YmodemReceiver {
   int badComplements_ = 0;
   int naks_ = 0;
 
-  std::FILE* file_ = nullptr;
-  std::filesystem::path tempPath_;
+  bool fileOpen_ = false;  // the sink holds a begun file
   std::string name_;
   std::uint64_t remaining_ = 0;
   std::uint64_t total_ = 0;
@@ -405,9 +400,8 @@ class YmodemReceiver {
 };
 
 ReceiveOutcome YmodemReceiver::Run() {
-  std::error_code ec;
-  if (!std::filesystem::is_directory(folder_, ec)) {
-    Fail(Status::Error(ErrorKind::BadArgument, folder_.string() + " is not a folder"));
+  if (Status s = sink_.Prepare(); !s.ok()) {
+    Fail(std::move(s));
     return outcome_;
   }
   for (;;) {
@@ -608,11 +602,10 @@ YmodemReceiver::Step YmodemReceiver::OnHeader(const Packet& packet) {
     case FileHeader::Kind::File:
       break;
   }
-  if (std::string why = OpenFile(header.name); !why.empty()) {
-    Answer({kNak});
-    return Fail(Status::Error(
-        ErrorKind::Io, "cannot create " + header.name + " in " + folder_.string() + ": " + why));
-  }
+  DiscardFile();
+  if (Status s = sink_.BeginFile(header.name, header.size); !s.ok()) return Cancel(std::move(s));
+  fileOpen_ = true;
+  name_ = header.name;
   remaining_ = header.size;
   if (!Answer({kAck, kCrcRequest})) return Fail(LineFailed());
   observer_.RestartWatchdog();
@@ -638,10 +631,8 @@ YmodemReceiver::Step YmodemReceiver::OnData(const Packet& packet) {
   if (packet.number != wanted) return Nak();
   const std::size_t n =
       static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, packet.data.size()));
-  if (n > 0 && std::fwrite(packet.data.data(), 1, n, file_) != n) {
-    const std::string why = std::strerror(errno);
-    engine_.Write(std::array<std::uint8_t, 2>{kCan, kCan});
-    return Fail(Status::Error(ErrorKind::Io, "cannot write " + name_ + ": " + why));
+  if (n > 0) {
+    if (Status s = sink_.Write(packet.data.first(n)); !s.ok()) return Cancel(std::move(s));
   }
   if (!Answer({kAck})) return Fail(LineFailed());
   remaining_ -= n;
@@ -665,10 +656,9 @@ YmodemReceiver::Step YmodemReceiver::OnEndOfFile() {
     DrainUntilQuiet();
     return Nak();
   }
-  if (Status s = CompleteFile(); !s.ok()) {
-    engine_.Write(std::array<std::uint8_t, 2>{kCan, kCan});
-    return Fail(std::move(s));
-  }
+  fileOpen_ = false;  // Commit closes the file, whether it succeeds or not
+  if (Status s = sink_.Commit(); !s.ok()) return Cancel(std::move(s));
+  outcome_.files.push_back(name_);
   const bool request = role_ == ReceiverRole::Station;
   if (!(request ? Answer({kAck, kCrcRequest}) : Answer({kAck}))) return Fail(LineFailed());
   observer_.ClearStatusText();
@@ -677,57 +667,18 @@ YmodemReceiver::Step YmodemReceiver::OnEndOfFile() {
   return Step::Continue;
 }
 
-std::string YmodemReceiver::OpenFile(const std::string& name) {
-  DiscardFile();
-  // The file grows under a temporary name in the same folder and takes its real name only
-  // when complete, so a broken transfer never leaves a truncated file under that name.
-  tempPath_ = folder_ / ("." + name + ".part");
-  std::error_code ec;
-  std::filesystem::remove(tempPath_, ec);
-  file_ = std::fopen(tempPath_.string().c_str(), "wbx");
-  if (file_ == nullptr) {
-    const int err = errno;
-    tempPath_.clear();
-    return std::strerror(err);
-  }
-  name_ = name;
-  return {};
-}
-
-Status YmodemReceiver::CompleteFile() {
-  std::FILE* file = file_;
-  file_ = nullptr;
-  const bool written = std::fflush(file) == 0;
-  const int flushError = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
-    const std::string why = std::strerror(written ? errno : flushError);
-    DiscardFile();
-    return Status::Error(ErrorKind::Io, "cannot write " + name_ + ": " + why);
-  }
-  std::error_code ec;
-  std::filesystem::rename(tempPath_, folder_ / name_, ec);
-  if (ec) {
-    DiscardFile();
-    return Status::Error(ErrorKind::Io, "cannot store " + name_ + ": " + ec.message());
-  }
-  tempPath_.clear();
-  outcome_.files.push_back(name_);
-  return Status::Ok();
+YmodemReceiver::Step YmodemReceiver::Cancel(Status why) {
+  engine_.Write(std::array<std::uint8_t, 2>{kCan, kCan});
+  return Fail(std::move(why));
 }
 
 void YmodemReceiver::DiscardFile() {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
-  if (!tempPath_.empty()) {
-    std::error_code ec;
-    std::filesystem::remove(tempPath_, ec);
-    tempPath_.clear();
-  }
+  if (fileOpen_) sink_.Abort();
+  fileOpen_ = false;
 }
 
-ReceiveOutcome CYmodem::Receive(const std::filesystem::path& folder, ReceiverRole role) {
-  YmodemReceiver receiver(*this, folder, role);
+ReceiveOutcome CYmodem::Receive(IFileSink& sink, ReceiverRole role) {
+  YmodemReceiver receiver(*this, sink, role);
   return receiver.Run();
 }
 

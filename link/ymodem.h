@@ -1,19 +1,19 @@
 #pragma once
-// YMODEM batch transfers on the station line: firmware images go out with SendFile, log
-// files come in with Receive. Blocks are SOH (128 bytes) or STX (1024 bytes) with the block
-// number, its complement and a CRC-16/XMODEM of the data; block 0 carries the file name and
-// size; an all-zero block 0 ends the batch.
+// YMODEM batch transfers on the station line: one side sends a file with SendFile, the
+// other takes a batch with Receive and hands its files to an IFileSink. Blocks are SOH
+// (128 bytes) or STX (1024 bytes) with the block number, its complement and a
+// CRC-16/XMODEM of the data; block 0 carries the file name and size; an all-zero block 0
+// ends the batch.
 //
 // Threads: a CYmodem runs one transfer at a time on the calling thread (the transfer
 // worker). Its input is a TransferStream fed by the watch thread; its output is an
-// IByteWriter that nobody else writes to during the transfer. The observer is called on
-// the transfer thread.
+// IByteWriter that nobody else writes to during the transfer. The observer and the file
+// sink are called on the transfer thread.
 
 #include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "link/byte_writer.h"
+#include "link/file_sink.h"
 #include "link/status.h"
 #include "link/transfer_stream.h"
 
@@ -91,15 +92,16 @@ FileHeader ParseHeader(std::span<const std::uint8_t> data);
 
 }  // namespace ymodem
 
-// What a transfer reports while it runs, on the transfer thread.
+// What a transfer reports while it runs, on the transfer thread. Whoever observes decides
+// what to show or do.
 class ITransferObserver {
  public:
   virtual ~ITransferObserver() = default;
   virtual void SetProgressRange(int low, int high) = 0;
   virtual void SetProgressPosition(int position) = 0;
-  // A block arrived: restart the 10 s log download watchdog.
+  // A block arrived: the transfer is alive, a watchdog on it may start over.
   virtual void RestartWatchdog() = 0;
-  // Clear the main window's transfer status text.
+  // A file or the transfer ended: any status text shown for it is out of date.
   virtual void ClearStatusText() = 0;
 };
 
@@ -115,9 +117,9 @@ struct SendOutcome {
 };
 
 struct ReceiveOutcome {
-  // Bytes written into the received files; 0 when the receive failed.
+  // Bytes handed to the sink for the received files; 0 when the receive failed.
   std::size_t total = 0;
-  // Names of the files completed and stored, in order; these stay after a failure.
+  // Names of the files the sink committed, in order; these stay after a failure.
   std::vector<std::string> files;
   Status status;
 };
@@ -148,13 +150,14 @@ class CYmodem {
   SendOutcome SendFile(std::span<const std::uint8_t> data, std::string_view name,
                        SendStart start = SendStart::OnRequest);
 
-  // Receives one batch into `folder`. Waits for the first header itself: the sender's
+  // Receives one batch into `sink`. Waits for the first header itself: the sender's
   // header is taken at once, and after a second of silence (and each further second) a
-  // 'C' asks a standard sender to start. Each file is written to a temporary name in
-  // `folder` and renamed to the name the sender gave when complete; a name that is not a
-  // plain file name is refused and ends the receive.
-  ReceiveOutcome Receive(const std::filesystem::path& folder,
-                         ReceiverRole role = ReceiverRole::Tool);
+  // 'C' asks a standard sender to start. A name that is not a plain file name is refused
+  // with NAK and ends the receive. Each file goes to the sink under the sender's name
+  // and is committed at its end; a sink that refuses or fails a file ends the receive
+  // with the sink's status, the sender told with CAN CAN, and the file aborted. `sink`
+  // must stay valid during the call.
+  ReceiveOutcome Receive(IFileSink& sink, ReceiverRole role = ReceiverRole::Tool);
 
   // The next received byte within kByteTimeout; nothing on time-out (which sets
   // abortTransfer) or while abortTransfer is set.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -11,9 +12,13 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// The pacer holds its lock through a write, so the line never sees two writes at once;
+// overlapping writes fail the test.
 class RecordingWriter : public IByteWriter {
  public:
   std::size_t WriteWithin(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override {
+    if (busy_.exchange(true)) ADD_FAILURE() << "two writes at once";
+    const Done done{busy_};
     std::lock_guard lock(mutex_);
     if (refuse) return 0;
     written_.insert(written_.end(), bytes.begin(), bytes.end());
@@ -31,6 +36,11 @@ class RecordingWriter : public IByteWriter {
   bool refuse = false;  // set only while no thread ticks
 
  private:
+  struct Done {
+    std::atomic<bool>& busy;
+    ~Done() { busy.store(false); }
+  };
+  std::atomic<bool> busy_{false};
   std::mutex mutex_;
   std::condition_variable grew_;
   Bytes written_;

@@ -1,6 +1,7 @@
 #pragma once
 // A pseudo-terminal pair: the test plays the station on the master side, the code under
-// test opens the slave device path like a real serial port.
+// test opens the slave device path like a real serial port. Sending or receiving on the
+// master after CloseMaster is a mistake in the test and throws, which fails it.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -36,6 +37,7 @@ class PtyPair {
   }
 
   void Send(const std::vector<std::uint8_t>& bytes) {
+    RequireOpen("Send");
     std::size_t done = 0;
     while (done < bytes.size()) {
       const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
@@ -47,6 +49,7 @@ class PtyPair {
   // Reads until `count` bytes have arrived or `limit` passes.
   std::vector<std::uint8_t> Receive(std::size_t count,
                                     std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    RequireOpen("Receive");
     std::vector<std::uint8_t> got;
     const auto end = std::chrono::steady_clock::now() + limit;
     while (got.size() < count) {
@@ -64,6 +67,10 @@ class PtyPair {
   }
 
  private:
+  void RequireOpen(const char* what) const {
+    if (master_ < 0) throw std::logic_error(std::string(what) + " after the master was closed");
+  }
+
   int master_ = -1;
   std::string slavePath_;
 };

@@ -30,10 +30,14 @@ class CountingPoster : public IUiPoster {
   EventLoop& loop_;
 };
 
-// Plays the main window: drains the queue on each notification unless told not to.
+// Plays the channel's owner: drains the queue on each notification unless told not to.
+// The channel promises its UI callbacks on the UI thread (the one that runs the loop: the
+// test's own) and transfer bytes on its watch thread; a call on the wrong thread fails
+// the test.
 class Recorder : public ISerialEvents {
  public:
   void OnSerialData() override {
+    RequireUiThread("OnSerialData");
     ++notifications;
     if (onData) onData();
     if (!drain || channel == nullptr) return;
@@ -41,11 +45,19 @@ class Recorder : public ISerialEvents {
     while (channel->Queue().Pop(b)) received.push_back(b);
   }
   void OnTransferBytes(std::span<const std::uint8_t> bytes) override {
+    if (std::this_thread::get_id() == uiThread_)
+      ADD_FAILURE() << "OnTransferBytes on the UI thread";
     std::lock_guard lock(mutex);
     transfer.insert(transfer.end(), bytes.begin(), bytes.end());
   }
-  void OnChannelMessage(std::string_view text) override { messages.emplace_back(text); }
-  void OnLineLost() override { ++linesLost; }
+  void OnChannelMessage(std::string_view text) override {
+    RequireUiThread("OnChannelMessage");
+    messages.emplace_back(text);
+  }
+  void OnLineLost() override {
+    RequireUiThread("OnLineLost");
+    ++linesLost;
+  }
 
   CSerialChannel* channel = nullptr;
   bool drain = true;
@@ -56,6 +68,12 @@ class Recorder : public ISerialEvents {
   std::vector<std::string> messages;
   std::mutex mutex;
   Bytes transfer;
+
+ private:
+  void RequireUiThread(const char* what) const {
+    if (std::this_thread::get_id() != uiThread_) ADD_FAILURE() << what << " off the UI thread";
+  }
+  const std::thread::id uiThread_ = std::this_thread::get_id();
 };
 
 class SerialChannelTest : public testing::Test {

@@ -1,7 +1,9 @@
 #pragma once
 // Shared pieces of the YMODEM tests: a peer that answers each write from a script, a
 // driver that runs transfers in virtual time, a block builder written from the wire
-// layout (not from the engine), and a temporary folder.
+// layout (not from the engine), an observer, a file sink in memory, and a temporary
+// folder. The fakes check the contract they are used under and fail the test when it is
+// broken.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -26,6 +28,7 @@
 #include "link/crc16.h"
 #include "link/transfer_stream.h"
 #include "link/ymodem.h"
+#include "tests/ymodem/memory_sink.h"
 
 namespace ql::link::testsupport {
 
@@ -90,14 +93,42 @@ inline std::vector<Bytes> DataBlocks(const Bytes& content) {
   return blocks;
 }
 
+// A sink breach fails the test that caused it.
+inline MemorySink::BreachHandler FailTheTest() {
+  return [](const std::string& what) { ADD_FAILURE() << "file sink misused: " << what; };
+}
+
+// Fails the test when an object meant for one thread at a time (the transfer thread) is
+// entered while another call is still in it. Hold a Call for the length of each call.
+class OneAtATime {
+ public:
+  class Call {
+   public:
+    Call(OneAtATime& owner, const char* what) : owner_(owner) {
+      if (owner_.busy_.exchange(true)) ADD_FAILURE() << what << " entered by two threads at once";
+    }
+    ~Call() { owner_.busy_.store(false); }
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+
+   private:
+    OneAtATime& owner_;
+  };
+
+ private:
+  std::atomic<bool> busy_{false};
+};
+
 // The far end of the line: records every write of the engine and answers each one with
 // the next scripted reply (fed into the engine's input stream at once). An empty reply,
-// or the end of the script, means silence; `onEmpty` may supply replies instead.
+// or the end of the script, means silence; `onEmpty` may supply replies instead. The
+// line has one writer at a time: a write while another is in progress fails the test.
 class ScriptedPeer : public IByteWriter {
  public:
   explicit ScriptedPeer(TransferStream& input) : input_(input) {}
 
   std::size_t WriteWithin(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override {
+    const OneAtATime::Call call(writer_, "the line's WriteWithin");
     const Bytes written(bytes.begin(), bytes.end());
     Bytes reply;
     {
@@ -133,6 +164,7 @@ class ScriptedPeer : public IByteWriter {
 
  private:
   TransferStream& input_;
+  OneAtATime writer_;
   mutable std::mutex mutex_;
   std::deque<Bytes> script_;
   std::vector<Bytes> writes_;
@@ -174,18 +206,23 @@ inline IClock::Duration RunInVirtualTime(VirtualClock& clock, std::vector<Job> j
   return clock.Now() - start;
 }
 
-// Records what the engine reports.
+// Records what the engine reports; reports from two threads at once fail the test.
 class RecordingObserver : public ITransferObserver {
  public:
   void SetProgressRange(int low, int high) override {
-    events.push_back("range " + std::to_string(low) + ".." + std::to_string(high));
+    Record("range " + std::to_string(low) + ".." + std::to_string(high));
   }
-  void SetProgressPosition(int position) override {
-    events.push_back("pos " + std::to_string(position));
-  }
-  void RestartWatchdog() override { events.push_back("watchdog"); }
-  void ClearStatusText() override { events.push_back("clear"); }
+  void SetProgressPosition(int position) override { Record("pos " + std::to_string(position)); }
+  void RestartWatchdog() override { Record("watchdog"); }
+  void ClearStatusText() override { Record("clear"); }
   std::vector<std::string> events;  // transfer thread only; read after the transfer
+
+ private:
+  void Record(std::string event) {
+    const OneAtATime::Call call(calls_, "the observer");
+    events.push_back(std::move(event));
+  }
+  OneAtATime calls_;
 };
 
 // A fresh folder under the system's temporary folder, removed with its content.

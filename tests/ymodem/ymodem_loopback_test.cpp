@@ -13,11 +13,12 @@ using namespace testsupport;
 using namespace std::chrono_literals;
 
 // One direction of the line: what one engine writes reaches the other's stream, after
-// `fault` has changed it (or not).
+// `fault` has changed it (or not). One writer at a time, or the test fails.
 class Wire : public IByteWriter {
  public:
   explicit Wire(TransferStream& far) : far_(far) {}
   std::size_t WriteWithin(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override {
+    const OneAtATime::Call call(writer_, "the wire's WriteWithin");
     Bytes b(bytes.begin(), bytes.end());
     if (onWrite) onWrite(b);
     if (fault) fault(b);
@@ -29,6 +30,7 @@ class Wire : public IByteWriter {
 
  private:
   TransferStream& far_;
+  OneAtATime writer_;
 };
 
 using Match = std::function<bool(const Bytes&)>;
@@ -78,18 +80,15 @@ void PrintTo(const LineCase& c, std::ostream* os) {
 
 class Loopback : public testing::Test {
  protected:
-  Loopback() { std::filesystem::create_directory(folder_); }
-
   std::shared_ptr<std::atomic<int>> fired_ = std::make_shared<std::atomic<int>>(0);
 
   void Run(const Bytes& content) {
     elapsed_ = RunInVirtualTime(
         clock_, {{&senderInput_, [&] { sent_ = sender_.SendFile(content, "fw.bin"); }},
-                 {&receiverInput_, [&] { received_ = receiver_.Receive(folder_); }}});
+                 {&receiverInput_, [&] { received_ = receiver_.Receive(sink_); }}});
   }
 
-  TempDir root_;
-  const std::filesystem::path folder_ = root_.Path() / "in";
+  MemorySink sink_{FailTheTest()};
   VirtualClock clock_;
   TransferStream senderInput_{clock_};
   TransferStream receiverInput_{clock_};
@@ -116,8 +115,8 @@ TEST_P(LoopbackFaults, DeliverTheFileWhole) {
   EXPECT_TRUE(received_.status.ok()) << received_.status.message;
   EXPECT_EQ(received_.total, 3000u);
   EXPECT_EQ(received_.files, (std::vector<std::string>{"fw.bin"}));
-  EXPECT_EQ(ReadFile(folder_ / "fw.bin"), content);
-  EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"fw.bin"}));
+  EXPECT_EQ(sink_.File("fw.bin"), content);
+  EXPECT_EQ(sink_.Committed(), (std::vector<std::string>{"fw.bin"}));
   EXPECT_FALSE(senderInput_.AbortRequested());
   EXPECT_FALSE(receiverInput_.AbortRequested());
   // Every recovery stays inside the time-outs.
@@ -161,7 +160,7 @@ TEST_F(Loopback, BlockNumbersWrapAfter255) {
   EXPECT_EQ(*fired_, 1);
   ASSERT_TRUE(sent_.status.ok()) << sent_.status.message;
   ASSERT_TRUE(received_.status.ok()) << received_.status.message;
-  EXPECT_EQ(ReadFile(folder_ / "fw.bin"), content);
+  EXPECT_EQ(sink_.File("fw.bin"), content);
   ASSERT_GE(numbers.size(), 258u);
   EXPECT_EQ(numbers[254], 255);
   EXPECT_EQ(numbers[255], 0);  // block 256, sent twice because of the hit
@@ -178,10 +177,10 @@ TEST_F(Loopback, AStationSendingUnpromptedMeetsTheToolsReceiverWithoutARequest) 
   elapsed_ = RunInVirtualTime(
       clock_, {{&senderInput_,
                 [&] { sent_ = sender_.SendFile(content, "log.txt", SendStart::Unprompted); }},
-               {&receiverInput_, [&] { received_ = receiver_.Receive(folder_); }}});
+               {&receiverInput_, [&] { received_ = receiver_.Receive(sink_); }}});
   ASSERT_TRUE(sent_.status.ok()) << sent_.status.message;
   ASSERT_TRUE(received_.status.ok()) << received_.status.message;
-  EXPECT_EQ(ReadFile(folder_ / "log.txt"), content);
+  EXPECT_EQ(sink_.File("log.txt"), content);
   ASSERT_FALSE(answers.empty());
   EXPECT_EQ(answers.front(), (Bytes{kAck, kC}));  // no 'C' before the header
   EXPECT_EQ(std::count(answers.begin(), answers.end(), Bytes{kC}), 0);
@@ -195,23 +194,23 @@ TEST_F(Loopback, TheToolsSenderMeetsAStationReceiver) {
   elapsed_ = RunInVirtualTime(
       clock_,
       {{&senderInput_, [&] { sent_ = sender_.SendFile(content, "fw.bin"); }},
-       {&receiverInput_, [&] { received_ = receiver_.Receive(folder_, ReceiverRole::Station); }}});
+       {&receiverInput_, [&] { received_ = receiver_.Receive(sink_, ReceiverRole::Station); }}});
   ASSERT_TRUE(sent_.status.ok()) << sent_.status.message;
   ASSERT_TRUE(received_.status.ok()) << received_.status.message;
-  EXPECT_EQ(ReadFile(folder_ / "fw.bin"), content);
+  EXPECT_EQ(sink_.File("fw.bin"), content);
   EXPECT_EQ(answers, (std::vector<Bytes>{{kC}, {kAck, kC}, {kAck}, {kAck}, {kAck, kC}, {kAck}}));
   EXPECT_LT(elapsed_, 1s);
 }
 
-// The receiver's last ACK lost for good: the file is complete on disk, the sender cannot
-// know it and says so.
+// The receiver's last ACK lost for good: the file is complete and stored, the sender
+// cannot know it and says so.
 TEST_F(Loopback, ALostFinalAckLeavesTheFileDeliveredAndTheSendUnconfirmed) {
   toSender_.fault = Apply({{Is({kAck}), 5, 0, true}}, fired_);
   const Bytes content = Pattern(3000);
   Run(content);
   EXPECT_EQ(*fired_, 1);
   EXPECT_TRUE(received_.status.ok()) << received_.status.message;
-  EXPECT_EQ(ReadFile(folder_ / "fw.bin"), content);
+  EXPECT_EQ(sink_.File("fw.bin"), content);
   EXPECT_TRUE(sent_.delivered);
   EXPECT_EQ(sent_.status.kind, ErrorKind::Timeout);
   EXPECT_TRUE(senderInput_.AbortRequested());

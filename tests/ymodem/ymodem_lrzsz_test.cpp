@@ -30,7 +30,6 @@ class LrzszTest : public testing::Test {
                       "(tools/deps.sh does) to run the interoperability tests";
     }
     std::filesystem::create_directory(theirs_);
-    std::filesystem::create_directory(ours_);
     ourSlave_ = ::open(ourPty_.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(ourSlave_, 0);
     MakeRaw(ourSlave_);
@@ -57,7 +56,7 @@ class LrzszTest : public testing::Test {
 
   TempDir root_;
   const std::filesystem::path theirs_ = root_.Path() / "theirs";  // lrzsz's folder
-  const std::filesystem::path ours_ = root_.Path() / "ours";      // our receive folder
+  MemorySink ours_{FailTheTest()};                                // what we receive
   std::optional<std::filesystem::path> sb_, rb_;
   PtyPair ourPty_;
   PtyPair theirPty_;
@@ -120,11 +119,10 @@ TEST_P(SbToOurReceiver, StoresEveryFileByteForByte) {
   std::vector<std::string> names;
   for (const auto& [name, size] : GetParam().files) {
     names.push_back(name);
-    EXPECT_EQ(ReadFile(ours_ / name), ReadFile(theirs_ / name)) << name;
+    EXPECT_EQ(ours_.File(name), ReadFile(theirs_ / name)) << name;
   }
   EXPECT_EQ(outcome.files, names);
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(Entries(ours_), names);
+  EXPECT_EQ(ours_.Committed(), names);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,4 +1,4 @@
-// Receive against a scripted sender, in virtual time.
+// Receive against a scripted sender, in virtual time, into a file sink in memory.
 
 #include <gtest/gtest.h>
 
@@ -16,19 +16,21 @@ const Bytes kAckC{kAck, kC};
 class ReceiveTest : public testing::Test {
  protected:
   ReceiveTest() {
-    std::filesystem::create_directory(folder_);
     peer_.onWrite = [this](const Bytes&) { writeTimes_.push_back(clock_.Now() - start_); };
   }
 
   ReceiveOutcome Receive() {
     ReceiveOutcome outcome;
     start_ = clock_.Now();
-    elapsed_ = RunInVirtualTime(clock_, {{&stream_, [&] { outcome = engine_.Receive(folder_); }}});
+    elapsed_ = RunInVirtualTime(clock_, {{&stream_, [&] { outcome = engine_.Receive(sink_); }}});
+    // Whatever the end, no file is left half open in the sink.
+    EXPECT_FALSE(sink_.FileOpen());
     return outcome;
   }
+  // The names the sink stored, in the order it stored them.
+  const std::vector<std::string>& Stored() const { return sink_.Committed(); }
 
-  TempDir root_;
-  const std::filesystem::path folder_ = root_.Path() / "in";
+  MemorySink sink_{FailTheTest()};
   VirtualClock clock_;
   TransferStream stream_{clock_};
   ScriptedPeer peer_{stream_};
@@ -49,8 +51,8 @@ TEST_F(ReceiveTest, AStationThatSendsAtOnceGetsNoRequestFirst) {
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
   EXPECT_EQ(outcome.total, 2500u);
   EXPECT_EQ(outcome.files, (std::vector<std::string>{"LOG0001.TXT"}));
-  EXPECT_EQ(ReadFile(folder_ / "LOG0001.TXT"), content);
-  EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"LOG0001.TXT"}));
+  EXPECT_EQ(sink_.File("LOG0001.TXT"), content);
+  EXPECT_EQ(Stored(), (std::vector<std::string>{"LOG0001.TXT"}));
   EXPECT_EQ(peer_.Writes(), (std::vector<Bytes>{kAckC, {kAck}, {kAck}, {kAck}, {kAck}, {kAck}}));
   // 2500 bytes: progress 0..5; the position follows the next block number.
   EXPECT_EQ(observer_.events,
@@ -66,7 +68,7 @@ TEST_F(ReceiveTest, AStandardSenderIsAskedWithCAfterASecondOfSilence) {
   peer_.Script({Header("a.bin", "100"), DataBlocks(content)[0], {kEot}, {}, BatchEnd()});
   const ReceiveOutcome outcome = Receive();
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
-  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
+  EXPECT_EQ(sink_.File("a.bin"), content);
   const std::vector<Bytes> writes = peer_.Writes();
   ASSERT_EQ(writes.size(), 6u);
   EXPECT_EQ(writes[0], Bytes{kC});
@@ -102,9 +104,9 @@ TEST_F(ReceiveTest, ABatchOfTwoFilesReturnsTheSumOfTheirSizes) {
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
   EXPECT_EQ(outcome.total, 2200u);
   EXPECT_EQ(outcome.files, (std::vector<std::string>{"a.bin", "b.bin"}));
-  EXPECT_EQ(ReadFile(folder_ / "a.bin"), a);
-  EXPECT_EQ(ReadFile(folder_ / "b.bin"), b);
-  EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"a.bin", "b.bin"}));
+  EXPECT_EQ(sink_.File("a.bin"), a);
+  EXPECT_EQ(sink_.File("b.bin"), b);
+  EXPECT_EQ(Stored(), (std::vector<std::string>{"a.bin", "b.bin"}));
 }
 
 TEST_F(ReceiveTest, ARepeatOfTheBlockJustAcknowledgedIsAcknowledgedAgainAndWrittenOnce) {
@@ -115,7 +117,7 @@ TEST_F(ReceiveTest, ARepeatOfTheBlockJustAcknowledgedIsAcknowledgedAgainAndWritt
   const ReceiveOutcome outcome = Receive();
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
   EXPECT_EQ(peer_.Writes(), (std::vector<Bytes>{kAckC, {kAck}, {kAck}, {kAck}, {kAck}, {kAck}}));
-  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
+  EXPECT_EQ(sink_.File("a.bin"), content);
   EXPECT_EQ(outcome.total, 1500u);
 }
 
@@ -126,8 +128,9 @@ TEST_F(ReceiveTest, ARepeatedHeaderIsAcknowledgedWithARequestAgain) {
   const ReceiveOutcome outcome = Receive();
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
   EXPECT_EQ(peer_.Writes(), (std::vector<Bytes>{kAckC, kAckC, {kAck}, {kAck}, {kAck}}));
-  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
+  EXPECT_EQ(sink_.File("a.bin"), content);
   EXPECT_EQ(outcome.files.size(), 1u);
+  EXPECT_EQ(sink_.Begun(), 1);  // the repeat does not start the file over
 }
 
 // Something wrong where block 1 should be: the receiver answers NAK, the sender sends
@@ -152,8 +155,8 @@ TEST_P(ReceiveNaks, AndTakesTheRepeat) {
   const std::vector<Bytes> writes = peer_.Writes();
   ASSERT_GE(writes.size(), 2u);
   EXPECT_EQ(writes[1], Bytes{kNak});
-  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
-  EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"a.bin"}));
+  EXPECT_EQ(sink_.File("a.bin"), content);
+  EXPECT_EQ(Stored(), (std::vector<std::string>{"a.bin"}));
 }
 
 Bytes Flip(Bytes b, std::size_t at) {
@@ -182,7 +185,7 @@ TEST_F(ReceiveTest, FiveBadComplementsInARowCancel) {
   EXPECT_EQ(outcome.total, 0u);
   EXPECT_EQ(peer_.Writes(),
             (std::vector<Bytes>{kAckC, {kNak}, {kNak}, {kNak}, {kNak}, {kCan, kCan}}));
-  EXPECT_TRUE(Entries(folder_).empty());
+  EXPECT_TRUE(Stored().empty());
 }
 
 TEST_F(ReceiveTest, ThirtyNaksInARowEndTheReceive) {
@@ -195,7 +198,7 @@ TEST_F(ReceiveTest, ThirtyNaksInARowEndTheReceive) {
   const std::vector<Bytes> writes = peer_.Writes();
   EXPECT_EQ(std::count(writes.begin(), writes.end(), Bytes{kNak}), 30);
   EXPECT_EQ(observer_.events.back(), "clear");
-  EXPECT_TRUE(Entries(folder_).empty());
+  EXPECT_TRUE(Stored().empty());
 }
 
 TEST_F(ReceiveTest, CancelFromTheSenderEndsTheReceiveWithoutAFile) {
@@ -203,7 +206,7 @@ TEST_F(ReceiveTest, CancelFromTheSenderEndsTheReceiveWithoutAFile) {
   peer_.Script({DataBlocks(Pattern(3000))[0], {kCan, kCan}});
   const ReceiveOutcome outcome = Receive();
   EXPECT_EQ(outcome.status.kind, ErrorKind::Protocol);
-  EXPECT_TRUE(Entries(folder_).empty());
+  EXPECT_TRUE(Stored().empty());
 }
 
 TEST_F(ReceiveTest, SilenceDuringDataGetsOneReminderThenFailsAfter10Seconds) {
@@ -227,11 +230,11 @@ TEST_F(ReceiveTest, ALostRequestAfterTheHeaderIsRepeatedAfter5Seconds) {
   ASSERT_GE(writes.size(), 2u);
   EXPECT_EQ(writes[1], Bytes{kC});
   EXPECT_EQ(writeTimes_[1] - writeTimes_[0], 5s);
-  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
+  EXPECT_EQ(sink_.File("a.bin"), content);
 }
 
 // Headers that must not be stored: refused with NAK, the receive fails with a reason, and
-// nothing appears in the folder or beside it.
+// the name never reaches the sink, so nothing can appear in a folder or beside it.
 struct RefusedCase {
   const char* label;
   Bytes header;
@@ -250,8 +253,7 @@ TEST_P(ReceiveRefuses, TheHeader) {
   EXPECT_FALSE(outcome.status.message.empty());
   EXPECT_EQ(outcome.total, 0u);
   EXPECT_EQ(peer_.Writes(), (std::vector<Bytes>{{kNak}}));
-  EXPECT_TRUE(Entries(folder_).empty());
-  EXPECT_EQ(Entries(root_.Path()), (std::vector<std::string>{"in"}));
+  EXPECT_EQ(sink_.Begun(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -270,52 +272,75 @@ TEST_F(ReceiveTest, ANameOf63CharactersIsStored) {
   peer_.Script({DataBlocks(Pattern(5))[0], {kEot}, BatchEnd()});
   const ReceiveOutcome outcome = Receive();
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
-  EXPECT_EQ(ReadFile(folder_ / name), Pattern(5));
+  EXPECT_EQ(sink_.File(name), Pattern(5));
 }
 
-TEST_F(ReceiveTest, AFailedFileLeavesNoTruncatedFileButKeepsTheFilesBefore) {
+// The sink fails the second file of a batch: the sender is told with CAN CAN, the receive
+// ends with the sink's own status, and the file before stays stored.
+struct SinkFailureCase {
+  const char* label;
+  std::function<void(MemorySink&)> arrange;
+  Status expected;
+};
+void PrintTo(const SinkFailureCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
+class ReceiveSinkFails : public ReceiveTest, public testing::WithParamInterface<SinkFailureCase> {};
+
+TEST_P(ReceiveSinkFails, CancelsWithTheSinksStatus) {
+  GetParam().arrange(sink_);
+  sink_.failName = "b.bin";
   const Bytes a = Pattern(700, 1);
-  const Bytes old = {'o', 'l', 'd'};
-  WriteFile(folder_ / "b.bin", old);
+  const std::vector<Bytes> bBlocks = DataBlocks(Pattern(3000, 2));
   stream_.Feed(Header("a.bin", "700"));
-  peer_.Script(
-      {DataBlocks(a)[0], {kEot}, Header("b.bin", "3000"), DataBlocks(Pattern(3000))[0], {}});
+  peer_.Script({DataBlocks(a)[0],
+                {kEot},
+                Header("b.bin", "3000"),
+                bBlocks[0],
+                bBlocks[1],
+                bBlocks[2],
+                {kEot},
+                BatchEnd()});
   const ReceiveOutcome outcome = Receive();
-  EXPECT_EQ(outcome.status.kind, ErrorKind::Timeout);
+  EXPECT_EQ(outcome.status.kind, GetParam().expected.kind);
+  EXPECT_EQ(outcome.status.message, GetParam().expected.message);
   EXPECT_EQ(outcome.total, 0u);
   EXPECT_EQ(outcome.files, (std::vector<std::string>{"a.bin"}));
-  EXPECT_EQ(ReadFile(folder_ / "a.bin"), a);
-  EXPECT_EQ(ReadFile(folder_ / "b.bin"), old);
-  EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"a.bin", "b.bin"}));
+  EXPECT_EQ(Stored(), (std::vector<std::string>{"a.bin"}));
+  EXPECT_EQ(sink_.File("a.bin"), a);
+  const std::vector<Bytes> writes = peer_.Writes();
+  EXPECT_EQ(std::count(writes.begin(), writes.end(), Bytes{kCan, kCan}), 1);
+  EXPECT_EQ(writes.back(), (Bytes{kCan, kCan}));
 }
 
-TEST_F(ReceiveTest, AnExistingFileIsReplacedWhenTheNewOneIsComplete) {
-  WriteFile(folder_ / "a.bin", Bytes(5000, 'x'));
-  const Bytes content = Pattern(300);
-  stream_.Feed(Header("a.bin", "300"));
-  peer_.Script({DataBlocks(content)[0], {kEot}, BatchEnd()});
-  ASSERT_TRUE(Receive().status.ok());
-  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
-}
+const Status kFull = Status::Error(ErrorKind::Io, "b.bin: No space left on device");
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReceiveSinkFails,
+    testing::Values(
+        SinkFailureCase{"begin_refused", [](MemorySink& s) { s.beginFails = kFull; }, kFull},
+        SinkFailureCase{
+            "larger_than_the_sink_takes", [](MemorySink& s) { s.maxFileSize = 2999; },
+            Status::Error(ErrorKind::BadArgument, "b.bin is larger than the sink takes")},
+        SinkFailureCase{"write_fails",
+                        [](MemorySink& s) {
+                          s.writeFails = kFull;
+                          s.failAtByte = 1500;
+                        },
+                        kFull},
+        SinkFailureCase{"commit_fails", [](MemorySink& s) { s.commitFails = kFull; }, kFull}),
+    [](const testing::TestParamInfo<SinkFailureCase>& row) {
+      return std::string(row.param.label);
+    });
 
-TEST_F(ReceiveTest, AFileThatCannotBeStoredCancelsAndLeavesNoTrace) {
-  std::filesystem::create_directory(folder_ / "taken");  // a folder holds the name
-  stream_.Feed(Header("taken", "300"));
-  peer_.Script({DataBlocks(Pattern(300))[0], {kEot}});
-  const ReceiveOutcome outcome = Receive();
-  EXPECT_EQ(outcome.status.kind, ErrorKind::Io);
-  EXPECT_TRUE(outcome.files.empty());
-  EXPECT_EQ(peer_.Writes().back(), (Bytes{kCan, kCan}));
-  EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"taken"}));
-  EXPECT_TRUE(std::filesystem::is_empty(folder_ / "taken"));
-}
-
-TEST_F(ReceiveTest, AMissingFolderIsRefusedBeforeAnythingIsSent) {
-  std::filesystem::remove(folder_);
+TEST_F(ReceiveTest, ASinkThatCannotTakeFilesEndsTheReceiveBeforeAnythingIsSent) {
+  sink_.prepareFails = Status::Error(ErrorKind::BadArgument, "/gone is not a folder");
   stream_.Feed(Header("a.bin", "300"));
   const ReceiveOutcome outcome = Receive();
   EXPECT_EQ(outcome.status.kind, ErrorKind::BadArgument);
+  EXPECT_EQ(outcome.status.message, "/gone is not a folder");
   EXPECT_TRUE(peer_.Writes().empty());
+  EXPECT_EQ(sink_.Begun(), 0);
 }
 
 TEST_F(ReceiveTest, SmallBlocksAndAStandardHeaderTail) {
@@ -329,7 +354,7 @@ TEST_F(ReceiveTest, SmallBlocksAndAStandardHeaderTail) {
                 BatchEnd()});
   const ReceiveOutcome outcome = Receive();
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
-  EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
+  EXPECT_EQ(sink_.File("a.bin"), content);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "link/port_discovery.h"
+#include "tools/station/bridge_registration.h"
 #include "tools/station/pty_port.h"
 #include "tools/station/station_server.h"
 #include "tools/station/station_state.h"
@@ -102,10 +103,10 @@ int main(int argc, char** argv) {
   }
   const std::string devicePath = pty ? pty->SlavePath() : *options.device;
 
-  link::BridgeRegistration registration;
+  station::BridgeRegistration registration;
   if (pty) {
     const std::string name = "station" + devicePath.substr(devicePath.find_last_of('/') + 1);
-    registration = link::BridgeRegistration(link::BridgeFolder(), name, devicePath);
+    registration = station::BridgeRegistration(link::BridgeFolder(), name, devicePath);
   }
   std::cout << devicePath << std::endl;
 

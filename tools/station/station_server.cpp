@@ -7,6 +7,7 @@
 
 #include "io/file_io.h"
 #include "records/firmware.h"
+#include "records/folder_sink.h"
 #include "tools/station/station_state.h"
 
 namespace ql::station {
@@ -105,7 +106,8 @@ void StationServer::SendLog(const std::string& name) {
 }
 
 void StationServer::ReceiveFirmware(const FollowUp& followUp) {
-  const link::ReceiveOutcome out = ymodem_.Receive(firmwareDir_, link::ReceiverRole::Station);
+  records::FolderSink sink(firmwareDir_);
+  const link::ReceiveOutcome out = ymodem_.Receive(sink, link::ReceiverRole::Station);
   if (!out.status.ok() || out.files.empty()) {
     log_ << "firmware " << followUp.firmwareName << ": " << out.status.message << std::endl;
     return;
