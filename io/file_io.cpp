@@ -4,13 +4,14 @@
 #include <string>
 #include <system_error>
 
-#include "io/atomic_file.h"
+#include "io/staged_file.h"
 
 namespace ql::io {
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  AtomicFile file(path);
-  return file.Write(bytes) && file.Commit();
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+  StagedFile file;
+  return file.Create(folder, path.filename().string()) && file.Write(bytes) && file.Commit();
 }
 
 std::optional<std::size_t> ReadFilePrefix(const std::filesystem::path& path,

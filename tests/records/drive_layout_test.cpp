@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "io/atomic_file.h"
 #include "io/file_io.h"
+#include "io/staged_file.h"
 #include "tests/records/test_support.h"
 
 namespace ql::io {
@@ -139,21 +139,21 @@ INSTANTIATE_TEST_SUITE_P(WriteFileAtomically, PlantedLinkTest,
                                            PlantedLinkCase{"AtTheFinalName", "Docking.cfg"}),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST(AtomicFile, NothingIsLeftWhenItIsNotCommitted) {
+TEST(StagedFile, NothingIsLeftWhenItIsNotCommitted) {
   test::TempDir dir;
-  const fs::path target = dir.path() / "EVT1.LOG";
   {
-    AtomicFile file(target);
-    ASSERT_TRUE(file.Ok()) << file.Error();
+    StagedFile file;
+    ASSERT_TRUE(file.Create(dir.path(), "EVT1.LOG")) << file.Error();
     ASSERT_TRUE(file.Write(std::vector<std::uint8_t>(1000, 4)));
-    EXPECT_TRUE(fs::exists(file.TemporaryPath()));
+    EXPECT_FALSE(fs::is_empty(dir.path()));
   }
   EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
-TEST(AtomicFile, ACommittedFileCannotBeWrittenAgain) {
+TEST(StagedFile, ACommittedFileCannotBeWrittenAgain) {
   test::TempDir dir;
-  AtomicFile file(dir.path() / "a");
+  StagedFile file;
+  ASSERT_TRUE(file.Create(dir.path(), "a"));
   ASSERT_TRUE(file.Write(std::vector<std::uint8_t>{1}));
   ASSERT_TRUE(file.Commit());
   EXPECT_FALSE(file.Write(std::vector<std::uint8_t>{2}));
@@ -161,12 +161,15 @@ TEST(AtomicFile, ACommittedFileCannotBeWrittenAgain) {
   EXPECT_EQ(test::ReadBytes(dir.path() / "a"), std::vector<std::uint8_t>{1});
 }
 
-TEST(AtomicFile, AMissingFolderIsReportedWithItsReason) {
+TEST(StagedFile, AMissingFolderOrANameThatIsAPathIsRefusedWithItsReason) {
   test::TempDir dir;
-  AtomicFile file(dir.path() / "missing" / "x.cfg");
-  EXPECT_FALSE(file.Ok());
+  StagedFile file;
+  EXPECT_FALSE(file.Create(dir.path() / "missing", "x.cfg"));
   EXPECT_NE(file.Error().find("No such file"), std::string::npos) << file.Error();
-  EXPECT_FALSE(file.Commit());
+  for (const char* name : {"", ".", "..", "../x.cfg", "a/b"}) {
+    EXPECT_FALSE(file.Create(dir.path(), name)) << name;
+  }
+  EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
 TEST(ReadFilePrefix, ShortFileLeavesTheRestOfTheBuffer) {
