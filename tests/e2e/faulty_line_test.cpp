@@ -186,7 +186,6 @@ TEST_P(FaultyLine, CompletesCorrectlyOrFailsWithAMessage) {
     }
   }
 
-  RecordProperty("exit", r.exitCode);
   std::printf("[ outcome  ] %s: exit %d %s\n", c.name, r.exitCode, r.err.c_str());
   EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1 || r.exitCode == 3)
       << "exit " << r.exitCode << "\n"

@@ -18,8 +18,9 @@ namespace ql::station {
 
 class StationServer {
  public:
-  // Silence that ends the tool's repeated request before a transfer starts.
-  static constexpr std::chrono::milliseconds kSettle{20};
+  // Silence that ends the tool's repeated request before a transfer starts: long enough for a
+  // USB bridge that delivers late and in bursts.
+  static constexpr std::chrono::milliseconds kSettle{100};
 
   // `state`, `port` (open) and `log` must outlive the server. Firmware received is kept in
   // `stateDir`/firmware when given, else in a temporary folder.
