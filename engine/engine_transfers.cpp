@@ -4,12 +4,15 @@
 #include <algorithm>
 
 #include "engine/engine.h"
+#include "engine/messages.h"
 #include "records/byte_order.h"
 #include "rules/firmware_names.h"
 
 namespace ql::engine {
 
+using link::ErrorKind;
 using link::ReceivedFrame;
+using link::Status;
 using namespace std::chrono_literals;
 
 namespace {
@@ -45,6 +48,24 @@ void Engine::PostToUi(std::function<void(Engine&)> task) {
   });
 }
 
+RequestOutcome Engine::TransferFailure(const Status& status) const {
+  if (pendingEnd_) return pendingEnd_->outcome;
+  switch (status.kind) {
+    case ErrorKind::Timeout:
+      return RequestOutcome::Stalled;
+    case ErrorKind::Protocol:
+      return RequestOutcome::Refused;
+    case ErrorKind::Aborted:
+      return RequestOutcome::Aborted;
+    case ErrorKind::None:
+    case ErrorKind::BadArgument:
+    case ErrorKind::Busy:
+    case ErrorKind::Io:
+      break;
+  }
+  return RequestOutcome::Failed;
+}
+
 void Engine::HandOverQueueToStream() {
   stream_.Purge();
   std::vector<std::uint8_t> leftover;
@@ -56,31 +77,31 @@ void Engine::HandOverQueueToStream() {
 // ---- firmware upload -----------------------------------------------------------------
 
 void Engine::StartFirmwareWrite(RecordType page, records::FirmwareImage image) {
+  const std::uint8_t request = FirmwareRequest(page);
   if (!channel_.IsConnected()) {
-    ui_.ShowMessage("Port open check");
+    Refuse(request, ErrorKind::BadArgument, msg::kPortOpenCheck);
     return;
   }
-  if (FirmwareUploadRunning()) return;  // the transfer buttons are disabled meanwhile
+  if (firmwareWorker_.joinable()) return;  // the transfer buttons are disabled meanwhile
   firmware_ = std::move(image);
   const std::string name(rules::FileNamePart(firmware_.fileName));
   ui_.SetFirmwareProgressRange(page, 0, std::max(0, firmware_.blockCount - 1));
   ui_.SetProgressPosition(0);
   block_.SetLocalTime(clock_.Now());
-  SendCommand(FirmwareRequest(page),
-              {reinterpret_cast<const std::uint8_t*>(name.data()), name.size()});
+  BeginOperation(request);
+  SendCommand(request, {reinterpret_cast<const std::uint8_t*>(name.data()), name.size()});
 }
 
 void Engine::OnFirmwareStart(const ReceivedFrame&) {
   StopTransmitter();
   // An answer with no image chosen (a late or stray one) has nothing to send.
-  if (firmware_.content.empty() || FirmwareUploadRunning()) return;
+  if (firmware_.content.empty() || firmwareWorker_.joinable()) return;
   ui_.SetProgressPosition(0);
   StartTimer(timer::kFirmware, 3000ms);
   stream_.ClearAbort();
   // The station's first 'C' may have come in the same burst as its answer.
   HandOverQueueToStream();
   flags_.firmwareUpload.store(true);
-  lastTransferError_.clear();
   const std::uint64_t upload = ++firmwareUpload_;
   auto content = std::make_shared<const std::vector<std::uint8_t>>(firmware_.content);
   const std::string name(rules::FileNamePart(firmware_.fileName));
@@ -120,21 +141,31 @@ void Engine::OnFirmwareSent(std::uint64_t upload, const link::SendOutcome& outco
   ShowFirmwareProgress();
   rateActive_ = false;
   ui_.EnableMainControls(false);
-  if (outcome.result == 0 || stream_.AbortRequested() || !outcome.status.ok()) {
-    lastTransferError_ = outcome.status.message;
-    ui_.ShowMessage("Firmware file send fail");
+  const bool failed = outcome.result == 0 || stream_.AbortRequested() || !outcome.status.ok();
+  if (failed) {
+    ui_.ShowMessage(msg::kFirmwareSendFail);
   } else {
     for (RecordType t : {RecordType::Docking, RecordType::SingleGas, RecordType::MultiGas}) {
       ui_.ClearFirmwareFields(t);
     }
-    ui_.ShowMessage("Firmware file send ok");
+    ui_.ShowMessage(msg::kFirmwareSendOk);
   }
+  // A send that ran to its end while somebody set abortTransfer was stopped all the same.
+  const Status result = !failed ? Status::Ok()
+                        : !outcome.status.ok()
+                            ? outcome.status
+                            : Status::Error(ErrorKind::Aborted, "the transfer was stopped");
   ui_.SetProgressPosition(0);
   StopTransmitter();
   stream_.SetAbort();
   flags_.firmwareUpload.store(false);
   EndFirmwareWorker();
   firmware_ = {};
+  if (operation_ &&
+      (*operation_ == cmd::kFirmwareDocking || *operation_ == cmd::kFirmwareSingleGas ||
+       *operation_ == cmd::kFirmwareMultiGas)) {
+    EndOperation(failed ? TransferFailure(result) : RequestOutcome::Done, result);
+  }
 }
 
 void Engine::EndFirmwareWorker() {
@@ -154,9 +185,10 @@ void Engine::RefreshLogList() {
   ui_.SetProgressRange(0, 100);
   ui_.SetProgressPosition(0);
   if (!channel_.IsConnected()) {
-    ui_.ShowMessage("The port not open");
+    Refuse(cmd::kLogList, ErrorKind::BadArgument, msg::kPortNotOpen);
     return;
   }
+  BeginOperation(cmd::kLogList);
   SendCommand(cmd::kLogList, {});
 }
 
@@ -167,11 +199,12 @@ void Engine::OnLogList(const ReceivedFrame& frame) {
   ui_.SetProgressPosition(100);
   const auto p = frame.Payload();
   if (p.empty()) {
-    ui_.ShowMessage("Log file receive fail \n (Log data empty or USB not connected)");
+    ui_.ShowMessage(msg::kLogListFail);
+    RefuseByAnswer(msg::kLogListFail);
     return;
   }
-  const int type = deviceType_.load();
-  if ((type == device::kSingleGas || type == device::kMultiGas) && p.size() >= 8) {
+  const DeviceType type = deviceType_.load();
+  if ((type == DeviceType::SingleGas || type == DeviceType::MultiGas) && p.size() >= 8) {
     // The record says how long it is and how many names each table holds; nothing is
     // read beyond what arrived or beyond the tables' room.
     const std::size_t size =
@@ -184,13 +217,14 @@ void Engine::OnLogList(const ReceivedFrame& frame) {
     for (std::size_t i = 0; i < first; ++i) addRow(8 + i * kLogSlotSize);
     for (std::size_t j = 0; j < second; ++j) addRow(8 + (kLogFirstTable + j) * kLogSlotSize);
   }
-  ui_.ShowMessage("Log file receive success");
+  ui_.ShowMessage(msg::kLogListOk);
+  EndByAnswer(RequestOutcome::Done);
 }
 
 void Engine::SaveLogs(const std::vector<std::string>& names, const std::filesystem::path& folder) {
   ui_.SetProgressPosition(0);
   if (!channel_.IsConnected()) {
-    ui_.ShowMessage("The port not open");
+    Refuse(cmd::kLogFile, ErrorKind::BadArgument, msg::kPortNotOpen);
     return;
   }
   if (logRunActive_) return;  // "Local Save" is disabled while a run is active
@@ -202,7 +236,7 @@ void Engine::SaveLogs(const std::vector<std::string>& names, const std::filesyst
     slots.push_back(slot);
   }
   if (slots.empty()) {
-    ui_.ShowMessage("Not Selected !!");
+    Refuse(cmd::kLogFile, ErrorKind::BadArgument, msg::kNotSelected);
     return;
   }
   {
@@ -213,7 +247,6 @@ void Engine::SaveLogs(const std::vector<std::string>& names, const std::filesyst
   logFileIndex_.store(0);
   ++logRun_;
   logRunActive_ = true;
-  lastTransferError_.clear();
   ui_.EnableLogSaveControls(false);
   StartTimer(timer::kLogWatchdog, 10000ms);
   LogSlot first;
@@ -221,6 +254,7 @@ void Engine::SaveLogs(const std::vector<std::string>& names, const std::filesyst
     std::lock_guard lock(logMutex_);
     first = logSelection_.front();
   }
+  BeginOperation(cmd::kLogFile);
   SendCommand(cmd::kLogFile, first);
 }
 
@@ -255,7 +289,8 @@ void Engine::OnLogFileStart(const ReceivedFrame& frame) {
   logRunActive_ = false;
   ++logRun_;
   ui_.EnableLogSaveControls(true);
-  ui_.ShowMessage("Docking USB not connected");
+  ui_.ShowMessage(msg::kDockingUsbNotConnected);
+  RefuseByAnswer(msg::kDockingUsbNotConnected);
 }
 
 void Engine::LogWorkerLoop() {
@@ -274,18 +309,17 @@ void Engine::LogWorkerLoop() {
     if (!ok) {
       logFileIndex_.store(0);
       flags_.logReceiveArmed.store(false);
-      const std::string reason = outcome.status.message;
-      PostToUi([reason](Engine& e) {
-        e.lastTransferError_ = reason;
-        e.OnLogResult(e.logRun_, false);
-      });
+      const Status reason = outcome.status.ok()
+                                ? Status::Error(ErrorKind::Protocol, "the station sent no file")
+                                : outcome.status;
+      PostToUi([reason](Engine& e) { e.OnLogResult(e.logRun_, reason); });
       return;
     }
     const std::size_t index = logFileIndex_.fetch_add(1) + 1;
     if (index >= count) {
       logFileIndex_.store(0);
       flags_.logReceiveArmed.store(false);
-      PostToUi([](Engine& e) { e.OnLogResult(e.logRun_, true); });
+      PostToUi([](Engine& e) { e.OnLogResult(e.logRun_, Status::Ok()); });
       return;
     }
     LogSlot next;
@@ -301,7 +335,7 @@ void Engine::LogWorkerLoop() {
   }
 }
 
-void Engine::OnLogResult(std::uint64_t run, bool ok) {
+void Engine::OnLogResult(std::uint64_t run, const Status& result) {
   if (run != logRun_ || !logRunActive_) return;
   KillTimer(timer::kLogWatchdog);
   StopTransmitter();
@@ -310,11 +344,14 @@ void Engine::OnLogResult(std::uint64_t run, bool ok) {
   ++logRun_;
   EndLogWorker();
   ui_.EnableLogSaveControls(true);
-  if (ok) {
-    ui_.ShowMessage("Log data save success");
+  if (result.ok()) {
+    ui_.ShowMessage(msg::kLogSaveOk);
   } else {
     ui_.SetProgressPosition(0);
-    ui_.ShowMessage("Log data save failure\n(File opened on pc or IRDA fail)");
+    ui_.ShowMessage(msg::kLogSaveFail);
+  }
+  if (operation_ == cmd::kLogFile) {
+    EndOperation(result.ok() ? RequestOutcome::Done : TransferFailure(result), result);
   }
 }
 
