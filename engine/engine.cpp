@@ -261,10 +261,13 @@ void Engine::RefuseByAnswer(std::string_view message) {
   EndByAnswer(RequestOutcome::Refused, Refusal(message));
 }
 
-void Engine::StopOperation(RequestOutcome outcome, Status status) {
+bool Engine::LogReceiveUnderWay() const {
+  return operation_ == cmd::kLogFile && logRunActive_ && flags_.logReceiveArmed.load();
+}
+
+void Engine::StopOperation(RequestOutcome outcome, Status status, bool resultToCome) {
   if (!operation_) return;
-  // A log receive under way ends by itself once abortTransfer is set, and reports.
-  if (*operation_ == cmd::kLogFile && logRunActive_ && flags_.logReceiveArmed.load()) {
+  if (resultToCome) {
     pendingEnd_ = PendingEnd{outcome, std::move(status)};
     return;
   }
@@ -334,10 +337,11 @@ void Engine::OpenCloseButton(const std::optional<std::string>& devicePath) {
   ui_.SetProgressRange(0, 100);
   ui_.SetProgressPosition(0);
   if (channel_.IsConnected()) {
+    const bool receiving = LogReceiveUnderWay();
     CloseConnection(Status::Ok());
     ResetAfterDisconnect();
-    StopOperation(RequestOutcome::Aborted,
-                  Status::Error(ErrorKind::Aborted, "the port was closed"));
+    StopOperation(RequestOutcome::Aborted, Status::Error(ErrorKind::Aborted, "the port was closed"),
+                  receiving);
   } else {
     Connect(devicePath);
   }
@@ -376,10 +380,12 @@ void Engine::UpdateConnectionControls() {
 
 void Engine::Disconnect() {
   const bool open = channel_.IsConnected();
+  const bool receiving = LogReceiveUnderWay();
   CloseConnection(Status::Ok());
   if (open) {
-    StopOperation(RequestOutcome::Aborted,
-                  Status::Error(ErrorKind::Aborted, "the port was closed"));
+    // Without the window reset a log receive goes on until its own time-out.
+    StopOperation(RequestOutcome::Aborted, Status::Error(ErrorKind::Aborted, "the port was closed"),
+                  receiving);
   }
 }
 
@@ -431,10 +437,11 @@ void Engine::OnChannelMessage(std::string_view text) {
 void Engine::OnLineLost() {
   if (!channel_.IsConnected()) return;
   const Status lost = Status::Error(ErrorKind::Io, std::string(msg::kConnectionLost));
+  const bool receiving = LogReceiveUnderWay();
   CloseConnection(lost);
   ResetAfterDisconnect();
   ui_.ShowMessage(msg::kConnectionLost);
-  StopOperation(RequestOutcome::LineLost, lost);
+  StopOperation(RequestOutcome::LineLost, lost, receiving);
 }
 
 bool Engine::Dispatch(const ReceivedFrame& frame) {
@@ -838,9 +845,11 @@ void Engine::OnFactoryDefault(const ReceivedFrame&) {
   EndByAnswer(RequestOutcome::Done);
   // The station restarts with its defaults: reconnect and ask for its type again.
   const std::string port = channel_.PortName();
+  const bool receiving = LogReceiveUnderWay();
   CloseConnection(Status::Ok());
   ResetAfterDisconnect();
-  StopOperation(RequestOutcome::Aborted, Status::Error(ErrorKind::Aborted, "the port was closed"));
+  StopOperation(RequestOutcome::Aborted, Status::Error(ErrorKind::Aborted, "the port was closed"),
+                receiving);
   Connect(port);
 }
 

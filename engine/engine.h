@@ -170,9 +170,12 @@ class Engine final : private link::ISerialEvents,
   // From a response handler: ends the operation only when the frame answers it.
   void EndByAnswer(RequestOutcome outcome, link::Status status = link::Status::Ok());
   void RefuseByAnswer(std::string_view message);
-  // The port closes under the operation in flight: ends it now, or records why for a log
-  // receive that will still report.
-  void StopOperation(RequestOutcome outcome, link::Status status);
+  // The port closes under the operation in flight: ends it now, or, when its own result
+  // is still to come (`resultToCome`), records why for that result to report.
+  void StopOperation(RequestOutcome outcome, link::Status status, bool resultToCome);
+  // A log save run's receive is running: a close ends it, and it reports its result.
+  // Taken before the close sets abortTransfer, after which the worker clears the flag.
+  bool LogReceiveUnderWay() const;
   // No request, upload or save run is under way.
   bool Idle() const;
   // The give-up of a request's response time-out.
@@ -203,8 +206,10 @@ class Engine final : private link::ISerialEvents,
   void LogWorkerLoop();
   void OnLogResult(std::uint64_t run, const link::Status& result);
   void EndLogWorker();
-  // The outcome of a transfer that failed with `status`, unless a close stopped it.
-  RequestOutcome TransferFailure(const link::Status& status) const;
+  // Ends a transfer's operation with its result, or with why a close stopped it.
+  void EndTransfer(const link::Status& result);
+  // The outcome of a transfer that failed on its own with `status`.
+  static RequestOutcome TransferFailure(const link::Status& status);
   class TransferObserver;
   void OnDeviceType(const link::ReceivedFrame& frame);
   void OnSerialNumberWritten(const link::ReceivedFrame& frame);

@@ -48,8 +48,17 @@ void Engine::PostToUi(std::function<void(Engine&)> task) {
   });
 }
 
-RequestOutcome Engine::TransferFailure(const Status& status) const {
-  if (pendingEnd_) return pendingEnd_->outcome;
+void Engine::EndTransfer(const Status& result) {
+  if (result.ok()) {
+    EndOperation(RequestOutcome::Done);
+  } else if (pendingEnd_) {
+    EndOperation(pendingEnd_->outcome, pendingEnd_->status);  // why a close stopped it
+  } else {
+    EndOperation(TransferFailure(result), result);
+  }
+}
+
+RequestOutcome Engine::TransferFailure(const Status& status) {
   switch (status.kind) {
     case ErrorKind::Timeout:
       return RequestOutcome::Stalled;
@@ -164,7 +173,7 @@ void Engine::OnFirmwareSent(std::uint64_t upload, const link::SendOutcome& outco
   if (operation_ &&
       (*operation_ == cmd::kFirmwareDocking || *operation_ == cmd::kFirmwareSingleGas ||
        *operation_ == cmd::kFirmwareMultiGas)) {
-    EndOperation(failed ? TransferFailure(result) : RequestOutcome::Done, result);
+    EndTransfer(result);
   }
 }
 
@@ -350,9 +359,7 @@ void Engine::OnLogResult(std::uint64_t run, const Status& result) {
     ui_.SetProgressPosition(0);
     ui_.ShowMessage(msg::kLogSaveFail);
   }
-  if (operation_ == cmd::kLogFile) {
-    EndOperation(result.ok() ? RequestOutcome::Done : TransferFailure(result), result);
-  }
+  if (operation_ == cmd::kLogFile) EndTransfer(result);
 }
 
 void Engine::EndLogWorker() {
