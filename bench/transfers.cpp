@@ -42,7 +42,7 @@ Result Upload(const std::string& device, const fs::path& folder) {
   const fs::path path = folder / "DK_FW.bin";
   io::WriteFileAtomically(path, container);
   records::FirmwareImage image;
-  if (!records::VerifyFirmwareFile(RecordType::Docking, path, image).Ok()) return {};
+  if (!records::VerifyFirmwareFile(RecordType::Docking, path, image).ok()) return {};
   image.fileName = path.string();
 
   std::ostringstream quiet;

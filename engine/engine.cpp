@@ -350,16 +350,16 @@ void Engine::OpenCloseButton(const std::optional<std::string>& devicePath) {
 void Engine::Connect(const std::optional<std::string>& devicePath) {
   if (!channel_.IsConnected()) {
     SetState(ConnectionState::Opening);
-    if (devicePath && channel_.Open(*devicePath, link::LineSettings{})) {
+    const Status opened = devicePath ? channel_.Open(*devicePath, link::LineSettings{})
+                                     : Status::Error(ErrorKind::BadArgument, "no port is selected");
+    if (opened.ok()) {
       SetState(ConnectionState::Identifying);
       BeginOperation(cmd::kDeviceType);
       SendCommand(cmd::kDeviceType, {});
     } else {
       ui_.ShowMessage(msg::kPortOpenFail);
       UpdateConnectionControls();
-      SetState(ConnectionState::Closed,
-               devicePath ? channel_.LastError()
-                          : Status::Error(ErrorKind::BadArgument, "no port is selected"));
+      SetState(ConnectionState::Closed, opened);
       return;
     }
   }

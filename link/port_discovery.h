@@ -60,7 +60,7 @@ class PortList {
 class BridgeRegistration {
  public:
   BridgeRegistration() = default;
-  // Writes the record; Ok() tells whether it was written.
+  // Writes the record; ok() tells whether it was written.
   BridgeRegistration(const std::filesystem::path& folder, const std::string& name,
                      const std::string& devicePath);
   ~BridgeRegistration();
@@ -69,7 +69,7 @@ class BridgeRegistration {
   BridgeRegistration(const BridgeRegistration&) = delete;
   BridgeRegistration& operator=(const BridgeRegistration&) = delete;
 
-  bool Ok() const { return !file_.empty(); }
+  bool ok() const { return !file_.empty(); }
   const std::filesystem::path& File() const { return file_; }
   void Remove();
 

@@ -34,7 +34,7 @@ FirmwareChoice CheckFirmwareChoice(RecordType page, std::string_view pathText,
   FirmwareChoice choice;
   const FirmwareCheck check = VerifyFirmwareFile(page, path, choice.image);
   choice.label = check.label;
-  if (!check.Ok()) {
+  if (!check.ok()) {
     choice.status =
         link::Status::Error(ErrorKind::BadArgument, std::string(rules::kMsgNotCorrectFirmware));
     choice.image = {};

@@ -106,7 +106,7 @@ TEST_F(FakeSystem, RegistrationLastsAsLongAsTheObject) {
   PortList list;
   {
     BridgeRegistration reg(roots_.bridges, "station4", pty.string());
-    ASSERT_TRUE(reg.Ok());
+    ASSERT_TRUE(reg.ok());
     list.Refresh(roots_);
     EXPECT_EQ(Names(list), (std::vector<std::string>{"station4"}));
   }

@@ -60,7 +60,7 @@ ExitCode Verify(const CommandContext& ctx, RecordType family, const std::string&
     return ExitCode::UsageOrFile;
   }
   ctx.out << check.label << "\n";
-  if (check.Ok()) return ExitCode::Ok;
+  if (check.ok()) return ExitCode::Ok;
   ctx.err << path.string() << ": refused: " << Reason(check.status) << "\n";
   return ExitCode::Refused;
 }
