@@ -1,6 +1,9 @@
 // Connection lifecycle, pacing, resends and time-outs on the virtual clock.
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
+
+#include <thread>
 
 #include "tests/engine/engine_fixture.h"
 
@@ -158,6 +161,30 @@ TEST_F(Lifecycle, StationGoingAwayClosesTheConnection) {
   EXPECT_EQ(ui.messages.back(), "Connection lost");
   EXPECT_EQ(ui.caption, "OPEN");
   EXPECT_EQ(engine.StationType(), DeviceType::None);
+}
+
+// The fakes check their own contract, so a test that breaks it fails.
+std::shared_ptr<testsupport::FakeSerialPort::Shared> closedShared;
+std::unique_ptr<testsupport::FakeSerialPort> closedPort;
+std::unique_ptr<testsupport::RecordingUi> recorder;
+
+TEST(FakeContract, APortUsedAfterCloseFailsTheTest) {
+  closedShared = std::make_shared<testsupport::FakeSerialPort::Shared>();
+  closedPort = std::make_unique<testsupport::FakeSerialPort>(closedShared);
+  ASSERT_TRUE(closedPort->Open("fake", {}).ok());
+  closedPort->Close();
+  const std::uint8_t byte = 0x40;
+  EXPECT_NONFATAL_FAILURE(closedPort->Write({&byte, 1}, std::nullopt), "Write on a closed port");
+  std::uint8_t buffer[4];
+  EXPECT_NONFATAL_FAILURE(closedPort->Read(buffer), "Read on a closed port");
+  closedPort.reset();
+}
+
+TEST(FakeContract, ARecorderCalledFromAnotherThreadFailsTheTest) {
+  recorder = std::make_unique<testsupport::RecordingUi>();
+  EXPECT_NONFATAL_FAILURE_ON_ALL_THREADS(std::thread([] { recorder->ShowMessage("x"); }).join(),
+                                         "off the UI thread");
+  recorder.reset();
 }
 
 }  // namespace
