@@ -56,8 +56,12 @@ enum class RequestOutcome {
 struct RequestEnd {
   std::uint8_t request = 0;  // the code of the request that started it (protocol::cmd)
   RequestOutcome outcome = RequestOutcome::Done;
-  // Ok when Done. Otherwise why: the message the engine showed for it when it showed one
-  // (the station's refusal, "Send timeOut"), else the engine's or the transfer's own words.
+  // Ok when Done. Otherwise why, in the most telling words at hand: a failed transfer's
+  // own reason (its YMODEM error), else the message the engine showed for it (the
+  // station's refusal, "Send timeOut", "Connection lost"), else the engine's own words
+  // ("the port was closed", "ended by a newer request"). Its kind agrees with the outcome:
+  // Protocol or BadArgument for Refused, Timeout for TimedOut and Stalled, Io for LineLost,
+  // Aborted for Aborted.
   link::Status status;
 };
 
