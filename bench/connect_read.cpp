@@ -37,13 +37,10 @@ int main(int argc, char** argv) {
     for (int i = 0; i < runs; ++i) {
       cli::StationSession session(quiet);
       const auto start = Clock::now();
-      session.Engine().OpenCloseButton(station.Device());
-      const bool done = session.Loop().RunUntil(
-          [&] {
-            const auto& m = session.Ui().messages;
-            return std::find(m.begin(), m.end(), "   Read complete   ") != m.end();
-          },
-          std::chrono::seconds(30));
+      // Connect waits for the device type answer and the automatic read after it.
+      const bool done = session.Connect(station.Device()) == cli::ExitCode::Ok &&
+                        session.AutomaticRead() &&
+                        session.AutomaticRead()->outcome == engine::RequestOutcome::Done;
       const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
       if (!done) {
         std::fprintf(stderr, "run %d: the read sequence did not complete\n", i);
@@ -63,10 +60,8 @@ int main(int argc, char** argv) {
   testsupport::Background remote({QUAYLINK_STATION, "--type", "2"});
   const std::string device = remote.FirstLine();
   cli::StationSession session(quiet);
-  session.Engine().OpenCloseButton(device);
-  session.Loop().RunUntil([&] { return session.Engine().LastCommand() == 0; },
-                          std::chrono::seconds(10));
-  if (!session.Engine().PortOpen() || session.Engine().DeviceType() != 2) {
+  if (session.Connect(device) != cli::ExitCode::Ok ||
+      session.StationType() != protocol::DeviceType::MultiGas) {
     std::fprintf(stderr, "could not connect to the emulator on %s\n", device.c_str());
     return 1;
   }

@@ -30,10 +30,6 @@ std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed) {
   return b;
 }
 
-bool Shown(const cli::HeadlessUi& ui, std::string_view text) {
-  return std::find(ui.messages.begin(), ui.messages.end(), text) != ui.messages.end();
-}
-
 struct Result {
   bool ok = false;
   double seconds = 0;
@@ -46,21 +42,18 @@ Result Upload(const std::string& device, const fs::path& folder) {
   const fs::path path = folder / "DK_FW.bin";
   io::WriteFileAtomically(path, container);
   records::FirmwareImage image;
-  if (!records::VerifyFirmwareFile(RecordType::Docking, path, image).Ok()) return {};
+  if (!records::VerifyFirmwareFile(RecordType::Docking, path, image).ok()) return {};
   image.fileName = path.string();
 
   std::ostringstream quiet;
   cli::StationSession session(quiet);
   if (session.Connect(device) != cli::ExitCode::Ok) return {};
   const auto start = Clock::now();
-  session.Engine().StartFirmwareWrite(RecordType::Docking, std::move(image));
-  session.Loop().RunUntil(
-      [&] {
-        return Shown(session.Ui(), "Firmware file send ok") ||
-               Shown(session.Ui(), "Firmware file send fail");
-      },
+  const engine::RequestEnd end = session.Run(
+      protocol::cmd::kFirmwareDocking,
+      [&] { session.Engine().StartFirmwareWrite(RecordType::Docking, std::move(image)); },
       std::chrono::minutes(10));
-  return {Shown(session.Ui(), "Firmware file send ok"),
+  return {end.outcome == engine::RequestOutcome::Done,
           std::chrono::duration<double>(Clock::now() - start).count()};
 }
 
@@ -69,10 +62,10 @@ Result Download(const std::string& device, const fs::path& folder) {
   cli::StationSession session(quiet);
   if (session.Connect(device) != cli::ExitCode::Ok) return {};
   const auto start = Clock::now();
-  session.Engine().SaveLogs({"BIG.LOG"}, folder);
-  session.Loop().RunUntil([&] { return !session.Engine().LogSaveRunning(); },
-                          std::chrono::minutes(10));
-  return {Shown(session.Ui(), "Log data save success"),
+  const engine::RequestEnd end = session.Run(
+      protocol::cmd::kLogFile, [&] { session.Engine().SaveLogs({"BIG.LOG"}, folder); },
+      std::chrono::minutes(10));
+  return {end.outcome == engine::RequestOutcome::Done,
           std::chrono::duration<double>(Clock::now() - start).count()};
 }
 

@@ -55,7 +55,7 @@ class ChannelEnd final : public ISerialEvents, public IUiPoster {
  public:
   explicit ChannelEnd(const std::string& path) {
     flags_.logReceiveArmed.store(true);
-    if (!channel_.Open(path, {})) {
+    if (!channel_.Open(path, {}).ok()) {
       throw std::runtime_error("cannot open " + path + ": " + channel_.LastError().message);
     }
   }

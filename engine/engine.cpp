@@ -1,7 +1,9 @@
 #include "engine/engine.h"
 
 #include <algorithm>
+#include <cstdio>
 
+#include "engine/messages.h"
 #include "records/byte_order.h"
 
 namespace ql::engine {
@@ -11,13 +13,29 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr std::string_view kMismatch = "Device Type Mismatch \n (Close port and re-open)";
-constexpr std::string_view kReadComplete = "   Read complete   ";
-constexpr std::string_view kSendTimeout = "Send timeOut";
+using link::ErrorKind;
+using link::Status;
+
 constexpr int kResendLimit = 100;
 constexpr std::uint8_t kResponseTickLimit = 10;
 // Requests with a payload of this size or more are supervised by timer 0, not resent.
 constexpr std::size_t kLongRequest = 12;
+
+// The requests whose answers belong to an operation started by `request`.
+bool AnswersOperation(std::uint8_t request, std::uint8_t answer) {
+  switch (request) {
+    case cmd::kReadRecord:  // a docking station record read goes on with the clock
+      return answer == cmd::kReadRecord || answer == cmd::kReadClock;
+    case cmd::kWriteRequest:
+      return answer == cmd::kWriteRequest || answer == cmd::kWriteData || answer == cmd::kWriteFail;
+    default:
+      return answer == request;
+  }
+}
+
+Status Refusal(std::string_view message) {
+  return Status::Error(ErrorKind::Protocol, std::string(message));
+}
 
 std::int32_t Le32(std::span<const std::uint8_t> p, std::size_t offset) {
   return static_cast<std::int32_t>(records::le::LoadU32(p, offset));
@@ -151,7 +169,8 @@ void Engine::OnTimer(int id) {
       // No block for 10 s: the save run fails.
       logFileIndex_.store(0);
       flags_.logReceiveArmed.store(false);
-      OnLogResult(logRun_, false);
+      OnLogResult(logRun_,
+                  Status::Error(ErrorKind::Timeout, "no answer from the station for 10 s"));
       break;
     case timer::kParserGap:
       KillTimer(timer::kParserGap);
@@ -162,31 +181,101 @@ void Engine::OnTimer(int id) {
   }
 }
 
+void Engine::GiveUpRequest() {
+  StopTransmitter();
+  stream_.SetAbort();
+  ui_.SetProgressPosition(0);
+  ui_.ShowMessage(msg::kSendTimeout);
+  readTarget_ = ReadTarget::FollowTab;
+  EndOperation(RequestOutcome::TimedOut,
+               Status::Error(ErrorKind::Timeout, std::string(msg::kSendTimeout)));
+}
+
 void Engine::OnResponseTimeout() {
   const std::uint8_t ticks = timeoutTicks_;
   timeoutTicks_ = static_cast<std::uint8_t>(ticks + 1);
   if (ticks < kResponseTickLimit) return;
-  StopTransmitter();
-  stream_.SetAbort();
-  ui_.SetProgressPosition(0);
-  ui_.ShowMessage(kSendTimeout);
-  readTarget_ = ReadTarget::FollowTab;
+  GiveUpRequest();
+}
+
+void Engine::AbandonRequest() {
+  if (operation_) GiveUpRequest();
 }
 
 void Engine::OnResendTick() {
   // Let the pacer repeat the request from where it paused.
   flags_.rxActivity.store(false);
   if (++resendCounter_ <= kResendLimit) return;
+  const Status timedOut = Status::Error(ErrorKind::Timeout, std::string(msg::kSendTimeout));
   if (lastCommand_ == cmd::kDeviceType) {
-    Disconnect();  // a station that never identifies itself: close the port again
+    CloseConnection(timedOut);  // a station that never identifies itself: close the port again
   } else {
     StopTransmitter();
   }
   flags_.rxActivity.store(false);
   stream_.SetAbort();
   resendCounter_ = 0;
-  ui_.ShowMessage(kSendTimeout);
+  ui_.ShowMessage(msg::kSendTimeout);
   readTarget_ = ReadTarget::FollowTab;
+  EndOperation(RequestOutcome::TimedOut, timedOut);
+}
+
+// ---- operations ----------------------------------------------------------------------
+
+void Engine::BeginOperation(std::uint8_t request) {
+  if (operation_ == request) {
+    pendingEnd_.reset();  // the same kind again carries the one in flight on
+    return;
+  }
+  if (operation_) {
+    if (pendingEnd_) {
+      EndOperation(pendingEnd_->outcome, pendingEnd_->status);
+    } else {
+      EndOperation(RequestOutcome::Aborted,
+                   Status::Error(ErrorKind::Aborted, "ended by a newer request"));
+    }
+  }
+  operation_ = request;
+  pendingEnd_.reset();
+}
+
+void Engine::EndOperation(RequestOutcome outcome, Status status) {
+  if (!operation_) return;
+  const RequestEnd end{*operation_, outcome, std::move(status)};
+  operation_.reset();
+  pendingEnd_.reset();
+  answeringOperation_ = false;
+  ui_.OnRequestEnded(end);
+}
+
+void Engine::Refuse(std::uint8_t request, ErrorKind kind, std::string_view message, bool show) {
+  if (show) ui_.ShowMessage(message);
+  ui_.OnRequestEnded({request, RequestOutcome::Refused, Status::Error(kind, std::string(message))});
+}
+
+void Engine::EndByAnswer(RequestOutcome outcome, Status status) {
+  if (answeringOperation_) EndOperation(outcome, std::move(status));
+}
+
+void Engine::RefuseByAnswer(std::string_view message) {
+  EndByAnswer(RequestOutcome::Refused, Refusal(message));
+}
+
+bool Engine::LogReceiveUnderWay() const {
+  return operation_ == cmd::kLogFile && logRunActive_ && flags_.logReceiveArmed.load();
+}
+
+void Engine::StopOperation(RequestOutcome outcome, Status status, bool resultToCome) {
+  if (!operation_) return;
+  if (resultToCome) {
+    pendingEnd_ = PendingEnd{outcome, std::move(status)};
+    return;
+  }
+  EndOperation(outcome, std::move(status));
+}
+
+bool Engine::Idle() const {
+  return !pacer_.Running() && !firmwareWorker_.joinable() && !logRunActive_;
 }
 
 // ---- requests ------------------------------------------------------------------------
@@ -238,12 +327,21 @@ void Engine::StopTransmitter() {
 
 // ---- connection ----------------------------------------------------------------------
 
+void Engine::SetState(ConnectionState state, const Status& reason) {
+  if (state == state_) return;
+  state_ = state;
+  ui_.OnConnectionState(state, reason);
+}
+
 void Engine::OpenCloseButton(const std::optional<std::string>& devicePath) {
   ui_.SetProgressRange(0, 100);
   ui_.SetProgressPosition(0);
   if (channel_.IsConnected()) {
-    Disconnect();
+    const bool receiving = LogReceiveUnderWay();
+    CloseConnection(Status::Ok());
     ResetAfterDisconnect();
+    StopOperation(RequestOutcome::Aborted, Status::Error(ErrorKind::Aborted, "the port was closed"),
+                  receiving);
   } else {
     Connect(devicePath);
   }
@@ -251,11 +349,18 @@ void Engine::OpenCloseButton(const std::optional<std::string>& devicePath) {
 
 void Engine::Connect(const std::optional<std::string>& devicePath) {
   if (!channel_.IsConnected()) {
-    if (devicePath && channel_.Open(*devicePath, link::LineSettings{})) {
-      justOpened_ = true;
+    SetState(ConnectionState::Opening);
+    const Status opened = devicePath ? channel_.Open(*devicePath, link::LineSettings{})
+                                     : Status::Error(ErrorKind::BadArgument, "no port is selected");
+    if (opened.ok()) {
+      SetState(ConnectionState::Identifying);
+      BeginOperation(cmd::kDeviceType);
       SendCommand(cmd::kDeviceType, {});
     } else {
-      ui_.ShowMessage("Port open fail");
+      ui_.ShowMessage(msg::kPortOpenFail);
+      UpdateConnectionControls();
+      SetState(ConnectionState::Closed, opened);
+      return;
     }
   }
   UpdateConnectionControls();
@@ -265,25 +370,38 @@ void Engine::UpdateConnectionControls() {
   const bool open = channel_.IsConnected();
   ui_.EnableRefreshButton(!open);
   if (open) {
-    ui_.SetConnectCaption("CLOSE");
-    ui_.SetStatus(StatusMode::Connected, "Connecting");
+    ui_.SetConnectCaption(msg::kCaptionClose);
+    ui_.SetStatus(StatusMode::Connected, msg::kStatusConnecting);
   } else {
-    ui_.SetConnectCaption("OPEN");
-    ui_.SetStatus(StatusMode::Disconnected, "Disconnect");
+    ui_.SetConnectCaption(msg::kCaptionOpen);
+    ui_.SetStatus(StatusMode::Disconnected, msg::kStatusDisconnected);
   }
 }
 
 void Engine::Disconnect() {
+  const bool open = channel_.IsConnected();
+  const bool receiving = LogReceiveUnderWay();
+  CloseConnection(Status::Ok());
+  if (open) {
+    // Without the window reset a log receive goes on until its own time-out.
+    StopOperation(RequestOutcome::Aborted, Status::Error(ErrorKind::Aborted, "the port was closed"),
+                  receiving);
+  }
+}
+
+void Engine::CloseConnection(const Status& reason) {
+  const bool open = channel_.IsConnected();
+  if (open) SetState(ConnectionState::Closing);
   StopTransmitter();
-  if (channel_.IsConnected()) channel_.Close();
+  if (open) channel_.Close();
   UpdateConnectionControls();
   ui_.ClearStationClock();
   stationClockKnown_ = false;
+  SetState(ConnectionState::Closed, reason);
 }
 
 void Engine::ResetAfterDisconnect() {
-  deviceType_.store(device::kNone);
-  activeDeviceType_ = device::kNone;
+  deviceType_.store(DeviceType::None);
   ui_.ShowDockingPage();
   ui_.SetProgressPosition(0);
   stream_.SetAbort();
@@ -296,8 +414,8 @@ void Engine::ResetAfterDisconnect() {
   // An upload in progress ends without waiting for its transfer; the log worker stays.
   EndFirmwareWorker();
   firmware_ = {};
-  ui_.BuildTabItems(device::kNone);
-  ui_.ShowDeviceType(device::kNone);
+  ui_.BuildTabItems(DeviceType::None);
+  ui_.ShowDeviceType(DeviceType::None);
   ui_.EnableTransferModeButtons();
 }
 
@@ -318,9 +436,12 @@ void Engine::OnChannelMessage(std::string_view text) {
 
 void Engine::OnLineLost() {
   if (!channel_.IsConnected()) return;
-  Disconnect();
+  const Status lost = Status::Error(ErrorKind::Io, std::string(msg::kConnectionLost));
+  const bool receiving = LogReceiveUnderWay();
+  CloseConnection(lost);
   ResetAfterDisconnect();
-  ui_.ShowMessage("Connection lost");
+  ui_.ShowMessage(msg::kConnectionLost);
+  StopOperation(RequestOutcome::LineLost, lost, receiving);
 }
 
 bool Engine::Dispatch(const ReceivedFrame& frame) {
@@ -330,7 +451,17 @@ bool Engine::Dispatch(const ReceivedFrame& frame) {
   resendCounter_ = 0;
   KillTimer(timer::kResend);
   KillTimer(timer::kResponse);
+  const std::optional<std::uint8_t> waiting = operation_;
+  answeringOperation_ = waiting && AnswersOperation(*waiting, frame.command);
   (this->*entry->handler)(frame);
+  const bool answered = answeringOperation_;
+  answeringOperation_ = false;
+  // An answer to another request stopped the one in flight: nothing will end it now.
+  if (!answered && waiting && operation_ == waiting && !pendingEnd_ && Idle()) {
+    char text[64];
+    std::snprintf(text, sizeof text, "the station answered 0x%02X instead", frame.command);
+    EndOperation(RequestOutcome::Refused, Status::Error(ErrorKind::Protocol, text));
+  }
   return true;
 }
 
@@ -348,14 +479,9 @@ std::span<std::uint8_t> Engine::Buffer(RecordType type) {
   return {};
 }
 
-std::span<const std::uint8_t> Engine::Record(RecordType type) const {
-  return const_cast<Engine*>(this)->Buffer(type);
-}
-
 void Engine::PrepareBlock(std::int32_t target) {
-  requestStart_ = clock_.Now();
   block_.target = target;
-  block_.SetLocalTime(requestStart_);
+  block_.SetLocalTime(clock_.Now());
 }
 
 static std::int32_t TargetCode(RecordType type) {
@@ -376,17 +502,18 @@ void Engine::StartRecordRead(RecordType type) {
   PrepareBlock(TargetCode(type));
   std::ranges::fill(Buffer(type), std::uint8_t{0});
   if (channel_.IsConnected()) {
+    BeginOperation(cmd::kReadRecord);
     SendCommand(cmd::kReadRecord, block_.Bytes());
   } else {
-    ui_.ShowMessage("Port open check");
+    Refuse(cmd::kReadRecord, ErrorKind::BadArgument, msg::kPortOpenCheck);
   }
 }
 
 void Engine::StartDetectorRead() {
-  const int type = deviceType_.load();
-  if (type != device::kSingleGas && type != device::kMultiGas) return;
+  const DeviceType type = deviceType_.load();
+  if (!protocol::HasDetectorRecord(type)) return;
   readTarget_ = ReadTarget::Detector;
-  StartRecordRead(type == device::kSingleGas ? RecordType::SingleGas : RecordType::MultiGas);
+  StartRecordRead(type == DeviceType::SingleGas ? RecordType::SingleGas : RecordType::MultiGas);
 }
 
 void Engine::PageRead(RecordType type) {
@@ -399,9 +526,10 @@ void Engine::PageWrite(RecordType type) {
   ui_.SetProgressPosition(0);
   PrepareBlock(TargetCode(type));
   if (channel_.IsConnected()) {
+    BeginOperation(cmd::kWriteRequest);
     SendCommand(cmd::kWriteRequest, block_.Bytes());
   } else {
-    ui_.ShowMessage("Port open check");
+    Refuse(cmd::kWriteRequest, ErrorKind::BadArgument, msg::kPortOpenCheck);
   }
 }
 
@@ -410,27 +538,25 @@ void Engine::PageWrite(RecordType type) {
 void Engine::OnDeviceType(const ReceivedFrame& frame) {
   StopTransmitter();
   ui_.SetProgressPosition(100);
-  const int type = frame.length >= 1 ? frame.payload[0] : device::kNone;
-  switch (type) {
-    case device::kSingleGas:
-    case device::kMultiGas:
-      deviceType_.store(type);
-      break;
-    case device::kPump:
-      deviceType_.store(type);
-      ui_.ShowMessage("Device Type : Docking for PUMP");
-      break;
-    default:
-      deviceType_.store(device::kNone);
-      ui_.ShowMessage("Unknown Device Type !!");
-      break;
+  const DeviceType type =
+      protocol::DeviceTypeFromByte(frame.length >= 1 ? frame.payload[0] : std::uint8_t{0});
+  deviceType_.store(type);
+  if (type == DeviceType::Pump) {
+    ui_.ShowMessage(msg::kPumpStation);
+  } else if (type == DeviceType::None) {
+    ui_.ShowMessage(msg::kUnknownDeviceType);
   }
-  if (deviceType_.load() != device::kNone) ui_.EnableStationPages(true);
+  if (type != DeviceType::None) ui_.EnableStationPages(true);
   ui_.SetProgressRange(0, 100);
   ui_.SetProgressPosition(0);
-  activeDeviceType_ = deviceType_.load();
-  ui_.ShowDeviceType(activeDeviceType_);
-  ui_.BuildTabItems(deviceType_.load());
+  ui_.ShowDeviceType(type);
+  ui_.BuildTabItems(type);
+  if (type == DeviceType::None) {
+    RefuseByAnswer(msg::kUnknownDeviceType);
+    return;
+  }
+  SetState(ConnectionState::Ready);
+  EndByAnswer(RequestOutcome::Done);
   StartDetectorRead();
 }
 
@@ -452,47 +578,59 @@ void Engine::OnReadData(const ReceivedFrame& frame) {
       readTarget_ = ReadTarget::FollowTab;
       readSequencePending_ = true;
       SendCommand(cmd::kReadClock, block_.Bytes());
+      ui_.ClearFirmwareFields(RecordType::Docking);
     } else {
       ui_.SetProgressPosition(0);
-      ui_.ShowMessage("Read failure");
+      ui_.ShowMessage(msg::kReadFailure);
+      ui_.ClearFirmwareFields(RecordType::Docking);
+      readTarget_ = ReadTarget::FollowTab;
+      RefuseByAnswer(msg::kReadFailure);
     }
-    ui_.ClearFirmwareFields(RecordType::Docking);
     readTarget_ = ReadTarget::FollowTab;
     return;
   }
   if (kind != kTabDetector) {
     readTarget_ = ReadTarget::FollowTab;
+    EndByAnswer(RequestOutcome::Refused,
+                Status::Error(ErrorKind::BadArgument, "no record page is selected"));
     return;
   }
 
   bool ok = false;
-  const int type = deviceType_.load();
-  if (type == device::kMultiGas || type == device::kSingleGas) {
+  std::string_view failure;
+  const DeviceType type = deviceType_.load();
+  if (protocol::HasDetectorRecord(type)) {
     const RecordType recordType =
-        type == device::kMultiGas ? RecordType::MultiGas : RecordType::SingleGas;
+        type == DeviceType::MultiGas ? RecordType::MultiGas : RecordType::SingleGas;
     ok = take(Buffer(recordType));
     if (ok) {
       ui_.SetProgressPosition(100);
-      ui_.RecordToPage(recordType, Record(recordType));
+      ui_.RecordToPage(recordType, Buffer(recordType));
     } else {
-      ui_.SetProgressPosition(0);
-      ui_.ShowMessage(frame.length == 1 ? kMismatch : "Read failure");
+      failure = frame.length == 1 ? msg::kDeviceTypeMismatch : msg::kReadFailure;
     }
   } else {
+    failure = msg::kDeviceTypeMismatch;
+  }
+  if (!ok) {
     ui_.SetProgressPosition(0);
-    ui_.ShowMessage(kMismatch);
+    ui_.ShowMessage(failure);
   }
   ui_.ClearFirmwareFields(RecordType::SingleGas);
   ui_.ClearFirmwareFields(RecordType::MultiGas);
 
   if (ok && readTarget_ == ReadTarget::FollowTab) {
-    ui_.ShowMessage(kReadComplete);
+    ui_.ShowMessage(msg::kReadComplete);
+    EndByAnswer(RequestOutcome::Done);
   } else if (ok) {
     // A read started by READ or by the device type answer goes on with the station's
     // own record, whatever tab is selected.
     readTarget_ = ReadTarget::Docking;
     StartRecordRead(RecordType::Docking);
     return;
+  } else {
+    readTarget_ = ReadTarget::FollowTab;
+    RefuseByAnswer(failure);
   }
   readTarget_ = ReadTarget::FollowTab;
 }
@@ -508,17 +646,21 @@ void Engine::OnWriteReady(const ReceivedFrame& frame) {
     ui_.PageToRecord(RecordType::Docking, docking_);
     SendCommand(cmd::kWriteData, docking_);
   } else if (tab == kTabDetector) {
-    const int type = deviceType_.load();
-    if (type == device::kMultiGas && frame.length != 1) {
+    const DeviceType type = deviceType_.load();
+    if (type == DeviceType::MultiGas && frame.length != 1) {
       ui_.PageToRecord(RecordType::MultiGas, multiGas_);
       SendCommand(cmd::kWriteData, multiGas_);
-    } else if (type == device::kSingleGas && frame.length != 1) {
+    } else if (type == DeviceType::SingleGas && frame.length != 1) {
       ui_.PageToRecord(RecordType::SingleGas, singleGas_);
       SendCommand(cmd::kWriteData, singleGas_);
     } else {
       ui_.SetProgressPosition(0);
-      ui_.ShowMessage(kMismatch);
+      ui_.ShowMessage(msg::kDeviceTypeMismatch);
+      RefuseByAnswer(msg::kDeviceTypeMismatch);
     }
+  } else {
+    EndByAnswer(RequestOutcome::Refused,
+                Status::Error(ErrorKind::BadArgument, "no record page is selected"));
   }
 }
 
@@ -528,51 +670,67 @@ void Engine::OnWriteComplete(const ReceivedFrame& frame) {
   // No payload byte counts as "USB link not present".
   const bool usbLinked = frame.length >= 1 && frame.payload[0] == 1;
   const int tab = ui_.SelectedTab();
-  if (tab != kTabDocking && tab != kTabDetector) return;
-  if (!usbLinked) {
-    ui_.ShowMessage("Write complete \n(Docking USB not connected)");
-  } else if (tab == kTabDocking) {
-    ui_.ShowMessage("Write complete (Docking Info)");
-  } else if (deviceType_.load() == device::kMultiGas) {
-    ui_.ShowMessage("Write complete (RVX Info)");
-  } else {
-    ui_.ShowMessage("Write complete (TKL Info)");
+  if (tab == kTabDocking || tab == kTabDetector) {
+    if (!usbLinked) {
+      ui_.ShowMessage(msg::kWriteCompleteUsbNotConnected);
+    } else if (tab == kTabDocking) {
+      ui_.ShowMessage(msg::kWriteCompleteDocking);
+    } else if (deviceType_.load() == DeviceType::MultiGas) {
+      ui_.ShowMessage(msg::kWriteCompleteMultiGas);
+    } else {
+      ui_.ShowMessage(msg::kWriteCompleteSingleGas);
+    }
   }
+  // The station took the record; without its USB link it passes it on later.
+  EndByAnswer(RequestOutcome::Done);
 }
 
 void Engine::OnWriteFail(const ReceivedFrame&) {
   StopTransmitter();
   ui_.SetProgressPosition(0);
-  ui_.ShowMessage("Write fail (Device is different)");
+  ui_.ShowMessage(msg::kWriteFail);
+  RefuseByAnswer(msg::kWriteFail);
 }
 
 // Until the certificate page is wired in, its answers only end the request.
 void Engine::OnCertificateList(const ReceivedFrame&) {
   StopTransmitter();
+  EndByAnswer(RequestOutcome::Done);
 }
 void Engine::OnCertificateData(const ReceivedFrame&) {
   StopTransmitter();
+  EndByAnswer(RequestOutcome::Done);
 }
 
 // ---- station clock -------------------------------------------------------------------
 
 void Engine::ReadStationClock() {
   readSequencePending_ = false;
+  if (!channel_.IsConnected()) {
+    Refuse(cmd::kReadClock, ErrorKind::BadArgument, "the port is not open", false);
+    return;
+  }
+  BeginOperation(cmd::kReadClock);
   SendCommand(cmd::kReadClock, block_.Bytes());
 }
 
 void Engine::SetStationClock(const DateTime& dateTime) {
+  readSequencePending_ = false;
+  if (!channel_.IsConnected()) {
+    Refuse(cmd::kSetClock, ErrorKind::BadArgument, "the port is not open", false);
+    return;
+  }
   RequestBlock b;
   b.target = 0;
   b.time = dateTime;
-  readSequencePending_ = false;
+  BeginOperation(cmd::kSetClock);
   SendCommand(cmd::kSetClock, b.Bytes());
 }
 
 bool Engine::TakeStationClock(const ReceivedFrame& frame, bool replaceEmptyDate) {
   const std::time_t now = clock_.Now();
   if (frame.length < RequestBlock::kSize) {
-    ui_.ShowMessage("Docking clock invalid");
+    ui_.ShowMessage(msg::kClockInvalid);
     return false;
   }
   const auto p = frame.Payload();
@@ -583,7 +741,7 @@ bool Engine::TakeStationClock(const ReceivedFrame& frame, bool replaceEmptyDate)
   }
   const std::optional<std::time_t> station = StationTimeToEpoch(t);
   if (!station) {
-    ui_.ShowMessage("Docking clock invalid");
+    ui_.ShowMessage(msg::kClockInvalid);
     return false;
   }
   clockOffset_ = static_cast<std::int64_t>(now) - static_cast<std::int64_t>(*station);
@@ -594,16 +752,24 @@ bool Engine::TakeStationClock(const ReceivedFrame& frame, bool replaceEmptyDate)
 
 void Engine::OnClockRead(const ReceivedFrame& frame) {
   StopTransmitter();
-  if (!TakeStationClock(frame, true)) return;
+  if (!TakeStationClock(frame, true)) {
+    RefuseByAnswer(msg::kClockInvalid);
+    return;
+  }
   if (readSequencePending_) {
     readSequencePending_ = false;
-    ui_.ShowMessage(kReadComplete);
+    ui_.ShowMessage(msg::kReadComplete);
   }
+  EndByAnswer(RequestOutcome::Done);
 }
 
 void Engine::OnClockSet(const ReceivedFrame& frame) {
   StopTransmitter();
-  if (!TakeStationClock(frame, false)) return;
+  if (!TakeStationClock(frame, false)) {
+    RefuseByAnswer(msg::kClockInvalid);
+    return;
+  }
+  EndByAnswer(RequestOutcome::Done);
   if (!readSequencePending_) return;
   readSequencePending_ = false;
   StartDetectorRead();
@@ -611,73 +777,112 @@ void Engine::OnClockSet(const ReceivedFrame& frame) {
 
 // ---- service page --------------------------------------------------------------------
 
+void Engine::SendServiceRequest(std::uint8_t code) {
+  if (!channel_.IsConnected()) {
+    Refuse(code, ErrorKind::BadArgument, "the port is not open", false);
+    return;
+  }
+  BeginOperation(code);
+  SendCommand(code, {});
+}
+
+void Engine::FactoryDefault() {
+  SendServiceRequest(cmd::kFactoryDefault);
+}
+
+void Engine::EraseFirmware() {
+  SendServiceRequest(cmd::kEraseFirmware);
+}
+
+void Engine::EthernetLinkTest() {
+  SendServiceRequest(cmd::kEthernetLinkTest);
+}
+
+void Engine::GetIpAddress() {
+  SendServiceRequest(cmd::kIpAddress);
+}
+
 void Engine::WriteSerialNumber(std::string_view serialNumber) {
   if (!channel_.IsConnected()) {
-    ui_.ShowMessage("The port not open");
+    Refuse(cmd::kWriteSerialNumber, ErrorKind::BadArgument, msg::kPortNotOpen);
     return;
   }
   if (serialNumber.empty()) {
-    ui_.ShowMessage("Serial Number Empty !!");
+    Refuse(cmd::kWriteSerialNumber, ErrorKind::BadArgument, msg::kSerialNumberEmpty);
     return;
   }
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(serialNumber.data());
+  BeginOperation(cmd::kWriteSerialNumber);
   SendCommand(cmd::kWriteSerialNumber, {bytes, serialNumber.size()});
 }
 
 void Engine::SelfTest() {
   if (!channel_.IsConnected()) {
-    ui_.ShowMessage("The port not open");
+    Refuse(cmd::kSelfTest, ErrorKind::BadArgument, msg::kPortNotOpen);
     return;
   }
   ui_.SetProgressPosition(0);
+  BeginOperation(cmd::kSelfTest);
   SendCommand(cmd::kSelfTest, {});
 }
 
 void Engine::OnSerialNumberWritten(const ReceivedFrame&) {
   StopTransmitter();
   ui_.SetProgressPosition(100);
-  ui_.ShowMessage("SN Write OK !!");
+  ui_.ShowMessage(msg::kSerialNumberWritten);
+  EndByAnswer(RequestOutcome::Done);
 }
 
 void Engine::OnFirmwareErased(const ReceivedFrame&) {
   StopTransmitter();
-  ui_.ShowMessage("Flash erase success !!");
+  ui_.ShowMessage(msg::kFirmwareErased);
+  EndByAnswer(RequestOutcome::Done);
 }
 
 void Engine::OnFactoryDefault(const ReceivedFrame&) {
   StopTransmitter();
-  ui_.ShowMessage("Factory default success !!");
+  ui_.ShowMessage(msg::kFactoryDefaultDone);
+  EndByAnswer(RequestOutcome::Done);
   // The station restarts with its defaults: reconnect and ask for its type again.
   const std::string port = channel_.PortName();
-  Disconnect();
+  const bool receiving = LogReceiveUnderWay();
+  CloseConnection(Status::Ok());
   ResetAfterDisconnect();
+  StopOperation(RequestOutcome::Aborted, Status::Error(ErrorKind::Aborted, "the port was closed"),
+                receiving);
   Connect(port);
 }
 
 void Engine::OnSelfTestDone(const ReceivedFrame&) {
   StopTransmitter();
   ui_.SetProgressPosition(100);
-  ui_.ShowMessage("Docking Self Test Complete !!");
+  ui_.ShowMessage(msg::kSelfTestDone);
+  EndByAnswer(RequestOutcome::Done);
 }
 
 void Engine::OnEthernetLinkTest(const ReceivedFrame& frame) {
   StopTransmitter();
   if (frame.length != 1) {
-    ui_.ShowMessage("Docking Ethernet Link up length Fail !!");
+    ui_.ShowMessage(msg::kLinkUpLengthFail);
+    RefuseByAnswer(msg::kLinkUpLengthFail);
   } else if (frame.payload[0] != 0) {
-    ui_.ShowMessage("Docking Ethernet Link up Fail !!");
+    ui_.ShowMessage(msg::kLinkUpFail);
+    RefuseByAnswer(msg::kLinkUpFail);
   } else {
-    ui_.ShowMessage("Docking Ethernet Link up Success !!");
+    ui_.ShowMessage(msg::kLinkUpOk);
+    EndByAnswer(RequestOutcome::Done);
   }
 }
 
 void Engine::OnIpAddress(const ReceivedFrame& frame) {
   StopTransmitter();
   if (frame.length != 4) {
-    ui_.ShowMessage("Docking Ethernet IP length Fail !!");
+    ui_.ShowMessage(msg::kIpLengthFail);
+    RefuseByAnswer(msg::kIpLengthFail);
     return;
   }
   ui_.ShowIpAddress({frame.payload[0], frame.payload[1], frame.payload[2], frame.payload[3]});
+  EndByAnswer(RequestOutcome::Done);
 }
 
 }  // namespace ql::engine

@@ -5,7 +5,9 @@
 //
 // Threads: every public member is for the UI thread (the thread that runs the poster's
 // tasks and the timer host's callbacks), except where noted. The engine never touches a
-// widget; what it does to the window goes through IEngineUi.
+// widget; what it does to the window goes through IEngineUi, and it reports its connection
+// state and the end of every operation there as typed events (engine/engine_ui.h).
+// Tests reach the internals through engine/engine_testing.h.
 
 #include <array>
 #include <atomic>
@@ -43,8 +45,8 @@
 namespace ql::engine {
 
 namespace cmd = protocol::cmd;
-namespace device = protocol::device;
 using protocol::DateTime;
+using protocol::DeviceType;
 using protocol::RequestBlock;
 
 // Which record an answer to 0x33 is taken for.
@@ -75,20 +77,22 @@ class Engine final : private link::ISerialEvents,
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
-  // The OPEN/CLOSE button. `devicePath` is the selected port, or nothing.
+  // ---- connection ----
+  // The OPEN/CLOSE button: opens `devicePath` (nothing: no port selected) and asks for the
+  // device type, or closes the port and resets the window.
   void OpenCloseButton(const std::optional<std::string>& devicePath);
-  void Connect(const std::optional<std::string>& devicePath);
+  // Closes the port without the window reset (a front end's start-up and shutdown). The
+  // operation in flight ends Aborted.
   void Disconnect();
-  void ResetAfterDisconnect();
   bool PortOpen() const { return channel_.IsConnected(); }
+  ConnectionState State() const { return state_; }
+  // The station's family once the device type answer has come; None before and after.
+  DeviceType StationType() const { return deviceType_.load(); }
 
-  // Starts a request (ending the one in flight first). Does nothing on a closed port.
-  void SendCommand(std::uint8_t code, std::span<const std::uint8_t> payload);
-  // Ends the request in flight.
-  void StopTransmitter();
   // Called by the timer host.
   void OnTimer(int id);
 
+  // ---- operations; each reports its end through IEngineUi::OnRequestEnded ----
   // Record pages' "Read" and "Write" in link mode.
   void PageRead(RecordType type);
   void PageWrite(RecordType type);
@@ -96,49 +100,45 @@ class Engine final : private link::ISerialEvents,
   void ReadStationClock();
   void SetStationClock(const DateTime& dateTime);
   // A record page's firmware Write in link mode: `image` has passed the page's checks
-  // (file name and container) and carries the file's name. Sends the family's start
+  // (records/firmware_choice.h) and carries the file's name. Sends the family's start
   // request; the station's answer starts the upload.
   void StartFirmwareWrite(RecordType page, records::FirmwareImage image);
-  bool FirmwareUploadRunning() const { return firmwareWorker_.joinable(); }
-
   // Log page: "Refresh", and "Local Save" once the folder is chosen (`names` are the
   // checked rows in list order).
   void RefreshLogList();
   void SaveLogs(const std::vector<std::string>& names, const std::filesystem::path& folder);
-  bool LogSaveRunning() const { return logRunActive_; }
-  // Why the last transfer failed, for front ends that can say more than the message.
-  const std::string& LastTransferError() const { return lastTransferError_; }
-
   // Service page.
   void WriteSerialNumber(std::string_view serialNumber);
   void SelfTest();
-  void FactoryDefault() { SendCommand(cmd::kFactoryDefault, {}); }
-  void EraseFirmware() { SendCommand(cmd::kEraseFirmware, {}); }
-  void EthernetLinkTest() { SendCommand(cmd::kEthernetLinkTest, {}); }
-  void GetIpAddress() { SendCommand(cmd::kIpAddress, {}); }
+  void FactoryDefault();
+  void EraseFirmware();
+  void EthernetLinkTest();
+  void GetIpAddress();
+  // Gives up the operation in flight as its response time-out does ("Send timeOut", then
+  // TimedOut), for a front end that bounds a request the engine leaves unsupervised (the
+  // log list has no time-out of its own). Nothing happens when no operation is in flight.
+  void AbandonRequest();
 
-  int DeviceType() const { return deviceType_.load(); }
-  std::uint8_t LastCommand() const { return lastCommand_; }
-  ReadTarget CurrentReadTarget() const { return readTarget_; }
+  // ---- state the pages show ----
   bool StationClockKnown() const { return stationClockKnown_; }
   // PC time minus station time, in seconds; meaningful while StationClockKnown().
   std::int64_t StationClockOffset() const { return clockOffset_; }
-  const RequestBlock& Block() const { return block_; }
-  std::span<const std::uint8_t> Record(RecordType type) const;
-  link::SharedFlags& Flags() { return flags_; }
-  bool TransferAborted() const { return stream_.AbortRequested(); }
-  // The transfers' input, for tests that move a virtual clock while a worker waits.
-  link::TransferStream& Stream() { return stream_; }
-  link::FramePacer& Pacer() { return pacer_; }
-  const link::CSerialChannel& Channel() const { return channel_; }
 
  private:
+  friend class EngineTestAccess;
+
   using Handler = void (Engine::*)(const link::ReceivedFrame&);
   struct ResponseEntry {
     std::uint8_t code;
     Handler handler;
   };
   static const std::array<ResponseEntry, 20> kResponseTable;
+
+  // An outcome recorded for the operation in flight while its own result is still to come.
+  struct PendingEnd {
+    RequestOutcome outcome;
+    link::Status status;
+  };
 
   // link::ISerialEvents
   void OnSerialData() override;
@@ -149,6 +149,38 @@ class Engine final : private link::ISerialEvents,
   bool Dispatch(const link::ReceivedFrame& frame) override;
   // link::IGapTimer
   void RestartGapTimer() override;
+
+  // The two halves of the OPEN/CLOSE button and the window reset after a close.
+  void Connect(const std::optional<std::string>& devicePath);
+  // `reason`: Ok for a close somebody asked for, otherwise why the connection ended.
+  void CloseConnection(const link::Status& reason);
+  void ResetAfterDisconnect();
+  void SetState(ConnectionState state, const link::Status& reason = link::Status::Ok());
+
+  // Starts a request (ending the one in flight first). Does nothing on a closed port.
+  void SendCommand(std::uint8_t code, std::span<const std::uint8_t> payload);
+  // Ends the request in flight.
+  void StopTransmitter();
+
+  // Operations. Begin makes `request` the operation in flight (ending another one Aborted);
+  // End reports it; Refuse reports a call that starts nothing, after showing `message`.
+  void BeginOperation(std::uint8_t request);
+  void EndOperation(RequestOutcome outcome, link::Status status = link::Status::Ok());
+  void Refuse(std::uint8_t request, link::ErrorKind kind, std::string_view message,
+              bool show = true);
+  // From a response handler: ends the operation only when the frame answers it.
+  void EndByAnswer(RequestOutcome outcome, link::Status status = link::Status::Ok());
+  void RefuseByAnswer(std::string_view message);
+  // The port closes under the operation in flight: ends it now, or, when its own result
+  // is still to come (`resultToCome`), records why for that result to report.
+  void StopOperation(RequestOutcome outcome, link::Status status, bool resultToCome);
+  // A log save run's receive is running: a close ends it, and it reports its result.
+  // Taken before the close sets abortTransfer, after which the worker clears the flag.
+  bool LogReceiveUnderWay() const;
+  // No request, upload or save run is under way.
+  bool Idle() const;
+  // The give-up of a request's response time-out.
+  void GiveUpRequest();
 
   void StartTimer(int id, std::chrono::milliseconds period);
   void KillTimer(int id);
@@ -162,6 +194,8 @@ class Engine final : private link::ISerialEvents,
   void OnResponseTimeout();
   void OnResendTick();
   bool TakeStationClock(const link::ReceivedFrame& frame, bool replaceEmptyDate);
+  // A service request without payload on an open port.
+  void SendServiceRequest(std::uint8_t code);
 
   // Runs `task` on the UI thread later, unless the engine is gone by then.
   void PostToUi(std::function<void(Engine&)> task);
@@ -171,8 +205,12 @@ class Engine final : private link::ISerialEvents,
   void EndFirmwareWorker();
   void ShowFirmwareProgress();
   void LogWorkerLoop();
-  void OnLogResult(std::uint64_t run, bool ok);
+  void OnLogResult(std::uint64_t run, const link::Status& result);
   void EndLogWorker();
+  // Ends a transfer's operation with its result, or with why a close stopped it.
+  void EndTransfer(const link::Status& result);
+  // The outcome of a transfer that failed on its own with `status`.
+  static RequestOutcome TransferFailure(const link::Status& status);
   class TransferObserver;
   void OnDeviceType(const link::ReceivedFrame& frame);
   void OnSerialNumberWritten(const link::ReceivedFrame& frame);
@@ -203,23 +241,27 @@ class Engine final : private link::ISerialEvents,
   // Holds abortTransfer: set, every transfer wait ends at once.
   link::TransferStream stream_;
   std::atomic<bool> sendBusy_{false};
-  std::atomic<int> deviceType_{device::kNone};
-  int activeDeviceType_ = device::kNone;
+  std::atomic<DeviceType> deviceType_{DeviceType::None};
 
   link::CSerialChannel channel_;
   link::FrameParser parser_;
   link::TransmitBuffer transmit_{};
   link::FramePacer pacer_;  // after channel_: stops before the channel goes
 
+  ConnectionState state_ = ConnectionState::Closed;
+  // The operation in flight (the code of the request that started it), and a recorded end.
+  std::optional<std::uint8_t> operation_;
+  std::optional<PendingEnd> pendingEnd_;
+  // Set while a handler runs for a frame that answers the operation in flight.
+  bool answeringOperation_ = false;
+
   std::uint8_t lastCommand_ = 0;
   int resendCounter_ = 0;
   std::uint8_t timeoutTicks_ = 0;
-  bool justOpened_ = false;
   ReadTarget readTarget_ = ReadTarget::FollowTab;
   bool readSequencePending_ = false;
   bool stationClockKnown_ = false;
   std::int64_t clockOffset_ = 0;
-  std::time_t requestStart_ = 0;
   RequestBlock block_;
 
   std::array<std::uint8_t, records::kDockingInfoSize> docking_{};
@@ -229,7 +271,6 @@ class Engine final : private link::ISerialEvents,
   // Transfers. The YMODEM engine runs on one worker at a time; its observer posts to the UI.
   std::unique_ptr<TransferObserver> observer_;
   link::CYmodem ymodem_;
-  std::string lastTransferError_;
   // Lets posted tasks find out that the engine is gone.
   std::shared_ptr<Engine*> self_;
 

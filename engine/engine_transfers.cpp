@@ -4,12 +4,15 @@
 #include <algorithm>
 
 #include "engine/engine.h"
+#include "engine/messages.h"
 #include "records/folder_sink.h"
 #include "rules/firmware_names.h"
 
 namespace ql::engine {
 
+using link::ErrorKind;
 using link::ReceivedFrame;
+using link::Status;
 using namespace std::chrono_literals;
 
 namespace {
@@ -35,6 +38,33 @@ void Engine::PostToUi(std::function<void(Engine&)> task) {
   });
 }
 
+void Engine::EndTransfer(const Status& result) {
+  if (result.ok()) {
+    EndOperation(RequestOutcome::Done);
+  } else if (pendingEnd_) {
+    EndOperation(pendingEnd_->outcome, pendingEnd_->status);  // why a close stopped it
+  } else {
+    EndOperation(TransferFailure(result), result);
+  }
+}
+
+RequestOutcome Engine::TransferFailure(const Status& status) {
+  switch (status.kind) {
+    case ErrorKind::Timeout:
+      return RequestOutcome::Stalled;
+    case ErrorKind::Protocol:
+      return RequestOutcome::Refused;
+    case ErrorKind::Aborted:
+      return RequestOutcome::Aborted;
+    case ErrorKind::None:
+    case ErrorKind::BadArgument:
+    case ErrorKind::Busy:
+    case ErrorKind::Io:
+      break;
+  }
+  return RequestOutcome::Failed;
+}
+
 void Engine::HandOverQueueToStream() {
   stream_.Purge();
   std::vector<std::uint8_t> leftover;
@@ -46,31 +76,31 @@ void Engine::HandOverQueueToStream() {
 // ---- firmware upload -----------------------------------------------------------------
 
 void Engine::StartFirmwareWrite(RecordType page, records::FirmwareImage image) {
+  const std::uint8_t request = FirmwareRequest(page);
   if (!channel_.IsConnected()) {
-    ui_.ShowMessage("Port open check");
+    Refuse(request, ErrorKind::BadArgument, msg::kPortOpenCheck);
     return;
   }
-  if (FirmwareUploadRunning()) return;  // the transfer buttons are disabled meanwhile
+  if (firmwareWorker_.joinable()) return;  // the transfer buttons are disabled meanwhile
   firmware_ = std::move(image);
   const std::string name(rules::FileNamePart(firmware_.fileName));
   ui_.SetFirmwareProgressRange(page, 0, std::max(0, firmware_.blockCount - 1));
   ui_.SetProgressPosition(0);
   block_.SetLocalTime(clock_.Now());
-  SendCommand(FirmwareRequest(page),
-              {reinterpret_cast<const std::uint8_t*>(name.data()), name.size()});
+  BeginOperation(request);
+  SendCommand(request, {reinterpret_cast<const std::uint8_t*>(name.data()), name.size()});
 }
 
 void Engine::OnFirmwareStart(const ReceivedFrame&) {
   StopTransmitter();
   // An answer with no image chosen (a late or stray one) has nothing to send.
-  if (firmware_.content.empty() || FirmwareUploadRunning()) return;
+  if (firmware_.content.empty() || firmwareWorker_.joinable()) return;
   ui_.SetProgressPosition(0);
   StartTimer(timer::kFirmware, 3000ms);
   stream_.ClearAbort();
   // The station's first 'C' may have come in the same burst as its answer.
   HandOverQueueToStream();
   flags_.firmwareUpload.store(true);
-  lastTransferError_.clear();
   const std::uint64_t upload = ++firmwareUpload_;
   auto content = std::make_shared<const std::vector<std::uint8_t>>(firmware_.content);
   const std::string name(rules::FileNamePart(firmware_.fileName));
@@ -110,21 +140,31 @@ void Engine::OnFirmwareSent(std::uint64_t upload, const link::SendOutcome& outco
   ShowFirmwareProgress();
   rateActive_ = false;
   ui_.EnableMainControls(false);
-  if (outcome.result == 0 || stream_.AbortRequested() || !outcome.status.ok()) {
-    lastTransferError_ = outcome.status.message;
-    ui_.ShowMessage("Firmware file send fail");
+  const bool failed = outcome.result == 0 || stream_.AbortRequested() || !outcome.status.ok();
+  if (failed) {
+    ui_.ShowMessage(msg::kFirmwareSendFail);
   } else {
     for (RecordType t : {RecordType::Docking, RecordType::SingleGas, RecordType::MultiGas}) {
       ui_.ClearFirmwareFields(t);
     }
-    ui_.ShowMessage("Firmware file send ok");
+    ui_.ShowMessage(msg::kFirmwareSendOk);
   }
+  // A send that ran to its end while somebody set abortTransfer was stopped all the same.
+  const Status result = !failed ? Status::Ok()
+                        : !outcome.status.ok()
+                            ? outcome.status
+                            : Status::Error(ErrorKind::Aborted, "the transfer was stopped");
   ui_.SetProgressPosition(0);
   StopTransmitter();
   stream_.SetAbort();
   flags_.firmwareUpload.store(false);
   EndFirmwareWorker();
   firmware_ = {};
+  if (operation_ &&
+      (*operation_ == cmd::kFirmwareDocking || *operation_ == cmd::kFirmwareSingleGas ||
+       *operation_ == cmd::kFirmwareMultiGas)) {
+    EndTransfer(result);
+  }
 }
 
 void Engine::EndFirmwareWorker() {
@@ -144,9 +184,10 @@ void Engine::RefreshLogList() {
   ui_.SetProgressRange(0, 100);
   ui_.SetProgressPosition(0);
   if (!channel_.IsConnected()) {
-    ui_.ShowMessage("The port not open");
+    Refuse(cmd::kLogList, ErrorKind::BadArgument, msg::kPortNotOpen);
     return;
   }
+  BeginOperation(cmd::kLogList);
   SendCommand(cmd::kLogList, {});
 }
 
@@ -157,20 +198,22 @@ void Engine::OnLogList(const ReceivedFrame& frame) {
   ui_.SetProgressPosition(100);
   const auto p = frame.Payload();
   if (p.empty()) {
-    ui_.ShowMessage("Log file receive fail \n (Log data empty or USB not connected)");
+    ui_.ShowMessage(msg::kLogListFail);
+    RefuseByAnswer(msg::kLogListFail);
     return;
   }
-  const int type = deviceType_.load();
-  if (type == device::kSingleGas || type == device::kMultiGas) {
+  const DeviceType type = deviceType_.load();
+  if (type == DeviceType::SingleGas || type == DeviceType::MultiGas) {
     for (const std::string& name : protocol::ParseLogList(p)) ui_.AddLogRow(name);
   }
-  ui_.ShowMessage("Log file receive success");
+  ui_.ShowMessage(msg::kLogListOk);
+  EndByAnswer(RequestOutcome::Done);
 }
 
 void Engine::SaveLogs(const std::vector<std::string>& names, const std::filesystem::path& folder) {
   ui_.SetProgressPosition(0);
   if (!channel_.IsConnected()) {
-    ui_.ShowMessage("The port not open");
+    Refuse(cmd::kLogFile, ErrorKind::BadArgument, msg::kPortNotOpen);
     return;
   }
   if (logRunActive_) return;  // "Local Save" is disabled while a run is active
@@ -180,14 +223,14 @@ void Engine::SaveLogs(const std::vector<std::string>& names, const std::filesyst
     const std::optional<LogSlot> slot = protocol::NameToSlot(name);
     if (!slot) {
       // Not a name the station can list: cut short, it would ask for another file.
-      lastTransferError_ = "\"" + name + "\" is not a log file name the station can send";
-      ui_.ShowMessage(lastTransferError_);
+      Refuse(cmd::kLogFile, ErrorKind::BadArgument,
+             "\"" + name + "\" is not a log file name the station can send");
       return;
     }
     slots.push_back(*slot);
   }
   if (slots.empty()) {
-    ui_.ShowMessage("Not Selected !!");
+    Refuse(cmd::kLogFile, ErrorKind::BadArgument, msg::kNotSelected);
     return;
   }
   {
@@ -198,7 +241,6 @@ void Engine::SaveLogs(const std::vector<std::string>& names, const std::filesyst
   logFileIndex_.store(0);
   ++logRun_;
   logRunActive_ = true;
-  lastTransferError_.clear();
   ui_.EnableLogSaveControls(false);
   StartTimer(timer::kLogWatchdog, 10000ms);
   LogSlot first;
@@ -206,6 +248,7 @@ void Engine::SaveLogs(const std::vector<std::string>& names, const std::filesyst
     std::lock_guard lock(logMutex_);
     first = logSelection_.front();
   }
+  BeginOperation(cmd::kLogFile);
   SendCommand(cmd::kLogFile, first);
 }
 
@@ -240,7 +283,8 @@ void Engine::OnLogFileStart(const ReceivedFrame& frame) {
   logRunActive_ = false;
   ++logRun_;
   ui_.EnableLogSaveControls(true);
-  ui_.ShowMessage("Docking USB not connected");
+  ui_.ShowMessage(msg::kDockingUsbNotConnected);
+  RefuseByAnswer(msg::kDockingUsbNotConnected);
 }
 
 void Engine::LogWorkerLoop() {
@@ -260,18 +304,17 @@ void Engine::LogWorkerLoop() {
     if (!ok) {
       logFileIndex_.store(0);
       flags_.logReceiveArmed.store(false);
-      const std::string reason = outcome.status.message;
-      PostToUi([reason](Engine& e) {
-        e.lastTransferError_ = reason;
-        e.OnLogResult(e.logRun_, false);
-      });
+      const Status reason = outcome.status.ok()
+                                ? Status::Error(ErrorKind::Protocol, "the station sent no file")
+                                : outcome.status;
+      PostToUi([reason](Engine& e) { e.OnLogResult(e.logRun_, reason); });
       return;
     }
     const std::size_t index = logFileIndex_.fetch_add(1) + 1;
     if (index >= count) {
       logFileIndex_.store(0);
       flags_.logReceiveArmed.store(false);
-      PostToUi([](Engine& e) { e.OnLogResult(e.logRun_, true); });
+      PostToUi([](Engine& e) { e.OnLogResult(e.logRun_, Status::Ok()); });
       return;
     }
     LogSlot next;
@@ -287,7 +330,7 @@ void Engine::LogWorkerLoop() {
   }
 }
 
-void Engine::OnLogResult(std::uint64_t run, bool ok) {
+void Engine::OnLogResult(std::uint64_t run, const Status& result) {
   if (run != logRun_ || !logRunActive_) return;
   KillTimer(timer::kLogWatchdog);
   StopTransmitter();
@@ -296,12 +339,13 @@ void Engine::OnLogResult(std::uint64_t run, bool ok) {
   ++logRun_;
   EndLogWorker();
   ui_.EnableLogSaveControls(true);
-  if (ok) {
-    ui_.ShowMessage("Log data save success");
+  if (result.ok()) {
+    ui_.ShowMessage(msg::kLogSaveOk);
   } else {
     ui_.SetProgressPosition(0);
-    ui_.ShowMessage("Log data save failure\n(File opened on pc or IRDA fail)");
+    ui_.ShowMessage(msg::kLogSaveFail);
   }
+  if (operation_ == cmd::kLogFile) EndTransfer(result);
 }
 
 void Engine::EndLogWorker() {

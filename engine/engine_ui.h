@@ -1,17 +1,69 @@
 #pragma once
 // Everything the engine does to the window goes through this one interface. The Qt main
 // window implements it; the command-line tool and the tests implement it without widgets.
-// All calls come on the UI thread.
+// All calls come on the UI thread (the thread that runs the engine's poster and timers).
+//
+// Beside what a window shows (messages, progress, enabled controls) the engine reports two
+// typed events, and front ends decide on those, never on the message texts:
+//   - OnConnectionState: every change of the connection state;
+//   - OnRequestEnded: the end of every operation a front end started, with its outcome.
 
 #include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
 
+#include "link/status.h"
+#include "protocol/commands.h"
 #include "protocol/request_block.h"
 #include "rules/record_type.h"
 
 namespace ql::engine {
+
+// The life of a connection. Reported on every change, and only on a change.
+//   Closed → Opening (OPEN pressed) → Identifying (the port is open, the device type query
+//   0x40 is out) → Ready (its answer named a known family: single-gas, multi-gas or pump)
+//   → Closing (CLOSE, a lost line, the query's time-out) → Closed.
+// An open that fails goes Opening → Closed. An answer naming no known family leaves the
+// state at Identifying: the port stays open, the pages stay disabled, and the query ends
+// Refused. The factory default answer goes Closing → Closed → Opening → Identifying.
+enum class ConnectionState { Closed, Opening, Identifying, Ready, Closing };
+
+// How an operation ended.
+enum class RequestOutcome {
+  Done,      // the station did what was asked (status Ok)
+  Refused,   // not done. The station refused it or sent something unusable (status kind
+             // Protocol); or the engine did not start it (BadArgument: the port is closed,
+             // nothing is selected, an empty serial number)
+  TimedOut,  // a request of it got no answer within its response time-out ("Send timeOut")
+  Stalled,   // a transfer had started and the station stopped answering part way (the
+             // YMODEM waits, the log download watchdog)
+  LineLost,  // the port went away
+  Aborted,   // the user closed the port, or started another request over it
+  Failed,    // the PC's side failed: a received file could not be stored, the line took no
+             // bytes
+};
+
+// The end of one operation: a request and whatever it leads to.
+//   0x40 device type query: its answer (Done for a known family), or its time-out.
+//   0x33 record read (a page's Read, and the automatic read that follows a device type
+//        answer of a single-gas or multi-gas station): ends with the last answer of the
+//        sequence, the station clock's after a docking station record.
+//   0x30 record write: the 0x30 → 0x31 pair; ends with the answer 0x31 or 0x32.
+//   0x37, 0x38, 0x39 firmware upload: ends with the transfer's result.
+//   0x34 log list; 0x35 log save run: ends when the last file is stored or the run fails.
+//   0xAE clock read; 0xAF clock set; 0x41, 0xFF, 0xAC, 0xAD, 0x42, 0x43 service requests.
+struct RequestEnd {
+  std::uint8_t request = 0;  // the code of the request that started it (protocol::cmd)
+  RequestOutcome outcome = RequestOutcome::Done;
+  // Ok when Done. Otherwise why, in the most telling words at hand: a failed transfer's
+  // own reason (its YMODEM error), else the message the engine showed for it (the
+  // station's refusal, "Send timeOut", "Connection lost"), else the engine's own words
+  // ("the port was closed", "ended by a newer request"). Its kind agrees with the outcome:
+  // Protocol or BadArgument for Refused, Timeout for TimedOut and Stalled, Io for LineLost,
+  // Aborted for Aborted.
+  link::Status status;
+};
 
 // Main tab indexes as the tab items are built: the docking station page first, then the
 // detector page of the station's family.
@@ -40,12 +92,35 @@ class IEngineUi {
   // The " IR" and "USB Disk" transfer-mode choices.
   virtual void EnableTransferModeButtons() = 0;
 
+  // Typed events. Order, for any operation: first what the engine does to end it (its
+  // state changes, progress, its message), then OnRequestEnded; whatever the engine starts
+  // because of it (the automatic read after 0x40, the reconnect after a factory default,
+  // the next request of a sequence) comes after the event.
+  //
+  // OnConnectionState: `reason` is Ok except on a change to Closed that nobody asked for:
+  // a port that cannot be opened (the OS message, kind Busy, Io or BadArgument; after the
+  // "Port open fail" message), a device type query that got no answer (Timeout), a lost
+  // line (Io). Ready comes after the device type answer's page updates and before its
+  // operation's end.
+  virtual void OnConnectionState(ConnectionState state, const link::Status& reason) = 0;
+  // Exactly once for every operation a front-end call started: also for a call the engine
+  // refuses at once (a closed port, nothing selected), which reports Refused without
+  // touching the operation in flight. A call made while the same transfer runs (a second
+  // upload or save run) is ignored, as its disabled button would be, and reports nothing.
+  // Starting another request over one in flight ends that one Aborted first; starting the
+  // same kind again carries it on, and the later one's end is reported. Closing the port
+  // ends the operation in flight: Aborted (CLOSE), LineLost, TimedOut (the device type
+  // query); a log save run whose receive is under way reports when the receive has ended.
+  // An answer no operation waits for is handled as before and reports nothing; one that
+  // stops the operation in flight without being its answer ends that operation Refused.
+  virtual void OnRequestEnded(const RequestEnd& end) = 0;
+
   // Tabs and pages.
-  virtual void BuildTabItems(int deviceType) = 0;
+  virtual void BuildTabItems(protocol::DeviceType deviceType) = 0;
   virtual int SelectedTab() const = 0;
   // Selects tab item 0 and shows the docking station page.
   virtual void ShowDockingPage() = 0;
-  virtual void ShowDeviceType(int deviceType) = 0;
+  virtual void ShowDeviceType(protocol::DeviceType deviceType) = 0;
   // The controls a connected station makes usable: the three record pages, the log
   // page's "Select All", "Local Save" and "Refresh", the certificate page's "Refresh"
   // and the date and time page.

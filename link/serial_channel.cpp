@@ -32,13 +32,13 @@ void CSerialChannel::JoinWatchThread() {
   if (watch_.joinable() && watch_.get_id() != std::this_thread::get_id()) watch_.join();
 }
 
-bool CSerialChannel::Open(const std::string& path, const LineSettings& line) {
+Status CSerialChannel::Open(const std::string& path, const LineSettings& line) {
   if (connected_.load()) Close();
   JoinWatchThread();
   portName_ = path;
   lastError_ = port_->Open(path, line);
   overflowReported_.store(false);
-  if (!lastError_.ok()) return false;
+  if (!lastError_.ok()) return lastError_;
   const std::uint64_t generation = generation_.fetch_add(1) + 1;
   closeDeferred_.store(false);
   connected_.store(true);
@@ -48,9 +48,9 @@ bool CSerialChannel::Open(const std::string& path, const LineSettings& line) {
     connected_.store(false);
     port_->Close();
     lastError_ = Status::Error(ErrorKind::Io, e.what());
-    return false;
+    return lastError_;
   }
-  return true;
+  return Status::Ok();
 }
 
 void CSerialChannel::Close() {

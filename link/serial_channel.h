@@ -51,8 +51,9 @@ class CSerialChannel final : public IByteWriter {
   CSerialChannel& operator=(const CSerialChannel&) = delete;
 
   // Opens `path` with the line settings and starts the watch thread. On failure the
-  // channel stays closed and LastError() says why.
-  bool Open(const std::string& path, const LineSettings& line);
+  // channel stays closed and the status says why (the OS message included); LastError()
+  // keeps it.
+  Status Open(const std::string& path, const LineSettings& line);
   // Stops the watch thread (it ends without a further notification) and closes the port.
   // Safe to call from a notification handler.
   void Close();

@@ -14,6 +14,7 @@ enum class ErrorKind {
   Io,           // the operating system refused or failed
   Protocol,     // the peer answered wrongly (bad CRC, NAK, cancel)
   Timeout,      // the peer did not answer in time
+  Aborted,      // stopped on request (the user closed or stopped it); nothing is wrong
 };
 
 struct Status {

@@ -109,8 +109,10 @@ CYmodem::TimePoint Min(CYmodem::TimePoint a, CYmodem::TimePoint b) {
   return a < b ? a : b;
 }
 
+// abortTransfer was set from outside: someone stopped the transfer (a time-out of
+// its own returns Timeout before it sets the flag).
 Status Stopped() {
-  return Status::Error(ErrorKind::Timeout, "the transfer was stopped");
+  return Status::Error(ErrorKind::Aborted, "the transfer was stopped");
 }
 Status LineFailed() {
   return Status::Error(ErrorKind::Io, "the line did not take the bytes in time");

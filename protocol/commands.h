@@ -29,12 +29,32 @@ inline constexpr std::uint8_t kEthernetLinkTest = 0x42;
 inline constexpr std::uint8_t kSelfTest = 0xFF;
 }  // namespace cmd
 
-// Station families as the device type answer gives them.
-namespace device {
-inline constexpr int kNone = 0;
-inline constexpr int kSingleGas = 1;
-inline constexpr int kMultiGas = 2;
-inline constexpr int kPump = 3;
-}  // namespace device
+// Station families as the device type answer gives them (its first payload byte). None
+// stands for no station and for an answer that names no known family.
+enum class DeviceType : std::uint8_t {
+  None = 0,
+  SingleGas = 1,
+  MultiGas = 2,
+  Pump = 3,
+};
+
+// The family an answer's type byte names; None for any other value.
+constexpr DeviceType DeviceTypeFromByte(std::uint8_t value) {
+  switch (value) {
+    case 1:
+      return DeviceType::SingleGas;
+    case 2:
+      return DeviceType::MultiGas;
+    case 3:
+      return DeviceType::Pump;
+    default:
+      return DeviceType::None;
+  }
+}
+
+// The families with a detector record and page of their own.
+constexpr bool HasDetectorRecord(DeviceType type) {
+  return type == DeviceType::SingleGas || type == DeviceType::MultiGas;
+}
 
 }  // namespace ql::protocol

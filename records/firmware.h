@@ -61,7 +61,7 @@ struct FirmwareCheck {
   // The page's firmware label: the family's version label when the magic matches, its
   // failure label otherwise.
   std::string label;
-  bool Ok() const { return status == FirmwareStatus::Valid; }
+  bool ok() const { return status == FirmwareStatus::Valid; }
 };
 
 // "DOCK", "YBR" or "HWR".

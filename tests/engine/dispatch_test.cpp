@@ -43,9 +43,9 @@ TEST_P(AutomaticRead, DetectorThenDockingThenClock) {
   clock.now = 1457172000;  // the PC's time goes into every request block
   ASSERT_TRUE(Open());
   Answer(cmd::kDeviceType, {static_cast<std::uint8_t>(c.type)});
-  EXPECT_EQ(engine.DeviceType(), c.type);
+  EXPECT_EQ(engine.StationType(), static_cast<DeviceType>(c.type));
   EXPECT_TRUE(ui.pagesEnabled);
-  EXPECT_EQ(ui.tabItemsFor.back(), c.type);
+  EXPECT_EQ(ui.tabItemsFor.back(), static_cast<DeviceType>(c.type));
 
   auto detectorRead = TakeRequest();
   ASSERT_TRUE(detectorRead);
@@ -78,7 +78,7 @@ TEST_P(AutomaticRead, DetectorThenDockingThenClock) {
   Answer(cmd::kReadClock, ClockPayload(2016, 3, 5, 10, 0, 0));
   EXPECT_EQ(ui.messages, std::vector<std::string>{"   Read complete   "});
   EXPECT_TRUE(engine.StationClockKnown());
-  EXPECT_EQ(engine.LastCommand(), 0);
+  EXPECT_EQ(hooks.LastCommand(), 0);
   EXPECT_FALSE(ui.requestInFlight);
 }
 
@@ -101,20 +101,20 @@ TEST_F(Dispatch, DetectorReadContinuesWithDockingEvenOnTheDetectorTab) {
 TEST_F(Dispatch, PumpAndUnknownStationsStartNoRead) {
   struct Case {
     int answered;
-    int type;
+    DeviceType type;
     const char* message;
     bool pagesEnabled;
   };
-  for (const Case& c : {Case{3, device::kPump, "Device Type : Docking for PUMP", true},
-                        Case{5, device::kNone, "Unknown Device Type !!", false}}) {
+  for (const Case& c : {Case{3, DeviceType::Pump, "Device Type : Docking for PUMP", true},
+                        Case{5, DeviceType::None, "Unknown Device Type !!", false}}) {
     SCOPED_TRACE(c.answered);
     ui = {};
     Identify(c.answered);
-    EXPECT_EQ(engine.DeviceType(), c.type);
+    EXPECT_EQ(engine.StationType(), c.type);
     EXPECT_EQ(ui.messages, std::vector<std::string>{c.message});
     EXPECT_EQ(ui.pagesEnabled, c.pagesEnabled);
-    EXPECT_EQ(engine.LastCommand(), 0) << "no read follows";
-    EXPECT_FALSE(engine.Pacer().Running());
+    EXPECT_EQ(hooks.LastCommand(), 0) << "no read follows";
+    EXPECT_FALSE(hooks.Pacer().Running());
     engine.OpenCloseButton(std::nullopt);  // close again
   }
 }
@@ -146,7 +146,7 @@ TEST_F(Dispatch, PageReadOfADetectorEndsWithReadComplete) {
   Answer(cmd::kReadRecord, Pattern(112, 5));
   EXPECT_EQ(ui.pages[RecordType::SingleGas], Pattern(112, 5));
   EXPECT_EQ(ui.messages, std::vector<std::string>{"   Read complete   "});
-  EXPECT_EQ(engine.LastCommand(), 0) << "a page read does not go on to the docking record";
+  EXPECT_EQ(hooks.LastCommand(), 0) << "a page read does not go on to the docking record";
 }
 
 struct LengthCase {
@@ -218,7 +218,7 @@ TEST_F(Dispatch, DetectorWriteRefusedByAOneByteReadyAnswer) {
   Answer(cmd::kWriteRequest, {0});
   EXPECT_EQ(ui.messages,
             std::vector<std::string>{"Device Type Mismatch \n (Close port and re-open)"});
-  EXPECT_EQ(engine.LastCommand(), 0) << "nothing is sent";
+  EXPECT_EQ(hooks.LastCommand(), 0) << "nothing is sent";
 }
 
 TEST_F(Dispatch, WriteAnswers) {
@@ -265,7 +265,7 @@ TEST_F(Dispatch, WriteAnswers) {
     Identify(c.type);
     if (c.type != 3) {
       TakeRequest();
-      engine.StopTransmitter();
+      hooks.StopTransmitter();
     }
     ui.messages.clear();
     ui.selectedTab = c.tab;
@@ -283,7 +283,7 @@ TEST_F(Dispatch, UnknownCodeIsSkippedAndTheNextFrameHandled) {
   const Bytes type = testsupport::AnswerFrame(cmd::kDeviceType, {3});
   both.insert(both.end(), type.begin(), type.end());
   Station(both);
-  EXPECT_EQ(engine.DeviceType(), device::kPump);
+  EXPECT_EQ(engine.StationType(), DeviceType::Pump);
 }
 
 TEST_F(Dispatch, ClockAnswers) {
@@ -347,7 +347,7 @@ TEST_F(Dispatch, ServicePage) {
   ui.messages.clear();
   engine.WriteSerialNumber("");
   EXPECT_EQ(ui.messages.back(), "Serial Number Empty !!");
-  EXPECT_EQ(engine.LastCommand(), 0);
+  EXPECT_EQ(hooks.LastCommand(), 0);
   engine.WriteSerialNumber("QL-0042");
   auto request = TakeRequest();
   ASSERT_TRUE(request);
@@ -381,7 +381,7 @@ TEST_F(Dispatch, FactoryDefaultReconnectsAndAsksForTheTypeAgain) {
   Answer(cmd::kFactoryDefault, {});
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Factory default success !!"});
   EXPECT_TRUE(engine.PortOpen());
-  EXPECT_EQ(engine.DeviceType(), device::kNone);
+  EXPECT_EQ(engine.StationType(), DeviceType::None);
   EXPECT_EQ(port->opens, 2);
   auto request = TakeRequest();
   ASSERT_TRUE(request);

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "engine/engine.h"
+#include "engine/engine_testing.h"
 #include "link/clock.h"
 #include "link/crc16.h"
 #include "link/event_loop.h"
@@ -64,7 +65,7 @@ class EngineFixture : public testing::Test {
       port->written.clear();
     }
     for (int i = 0; i < 5000; ++i) {
-      engine.Pacer().Tick();
+      hooks.Pacer().Tick();
       std::lock_guard lock(port->mutex);
       if (auto r = ParseRequest(port->written)) return r;
     }
@@ -73,7 +74,7 @@ class EngineFixture : public testing::Test {
 
   // Bytes the pacer has put out so far (after ticking `ticks` times).
   Bytes Written(int ticks = 0) {
-    for (int i = 0; i < ticks; ++i) engine.Pacer().Tick();
+    for (int i = 0; i < ticks; ++i) hooks.Pacer().Tick();
     std::lock_guard lock(port->mutex);
     return port->written;
   }
@@ -113,11 +114,12 @@ class EngineFixture : public testing::Test {
                 clock,
                 std::make_unique<FakeSerialPort>(port),
                 EngineOptions{.startPacerThread = false, .transferClock = &transferClock}};
+  EngineTestAccess hooks{engine};
 
   // Moves the transfers' virtual clock on whenever the transfer worker waits, until
   // `done` holds (the UI loop runs in between).
   bool RunTransferUntil(const std::function<bool()>& done) {
-    link::IClockClient* participants[] = {&engine.Stream()};
+    link::IClockClient* participants[] = {&hooks.Stream()};
     for (int i = 0; i < 2000 && !done(); ++i) {
       loop.RunUntil(done, std::chrono::milliseconds(1));
       if (!done())

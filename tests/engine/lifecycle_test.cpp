@@ -1,6 +1,9 @@
 // Connection lifecycle, pacing, resends and time-outs on the virtual clock.
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
+
+#include <thread>
 
 #include "tests/engine/engine_fixture.h"
 
@@ -45,9 +48,9 @@ TEST_F(Lifecycle, OpenSendsTheDeviceTypeQueryBackToBack) {
 TEST_F(Lifecycle, SilentStationTimesOutAfterTwentySecondsAndThePortCloses) {
   engine.OpenCloseButton(std::string("fake"));
   Written(3);
-  engine.Flags().rxActivity = true;  // a stray byte paused the pacer
+  hooks.Flags().rxActivity = true;  // a stray byte paused the pacer
   timers.Advance(200ms);
-  EXPECT_FALSE(engine.Flags().rxActivity.load()) << "the resend tick lets the pacer resume";
+  EXPECT_FALSE(hooks.Flags().rxActivity.load()) << "the resend tick lets the pacer resume";
   timers.Advance(20000ms - 200ms);  // 100 ticks: still waiting
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_TRUE(engine.PortOpen());
@@ -56,7 +59,7 @@ TEST_F(Lifecycle, SilentStationTimesOutAfterTwentySecondsAndThePortCloses) {
   EXPECT_FALSE(engine.PortOpen());
   EXPECT_EQ(ui.caption, "OPEN");
   EXPECT_EQ(ui.status, "Disconnect");
-  EXPECT_TRUE(engine.TransferAborted());
+  EXPECT_TRUE(hooks.TransferAborted());
   EXPECT_FALSE(timers.Running(timer::kResend));
 }
 
@@ -73,7 +76,7 @@ TEST_F(Lifecycle, LongRequestTimesOutAfterElevenTicksAndResetsProgress) {
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Send timeOut"});
   EXPECT_EQ(ui.progress.back(), 0);
   EXPECT_TRUE(engine.PortOpen()) << "only a failed device type query closes the port";
-  EXPECT_EQ(engine.LastCommand(), 0);
+  EXPECT_EQ(hooks.LastCommand(), 0);
 }
 
 TEST_F(Lifecycle, TransferRequestsHaveNoTimeout) {
@@ -83,10 +86,10 @@ TEST_F(Lifecycle, TransferRequestsHaveNoTimeout) {
   for (std::uint8_t code :
        {cmd::kLogList, cmd::kLogFile, cmd::kCertificateList, cmd::kCertificateData}) {
     SCOPED_TRACE(static_cast<int>(code));
-    engine.SendCommand(code, {});
+    hooks.SendCommand(code, {});
     timers.Advance(60s);
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(engine.LastCommand(), code);
+    EXPECT_EQ(hooks.LastCommand(), code);
   }
 }
 
@@ -94,10 +97,10 @@ TEST_F(Lifecycle, ASecondRequestEndsTheFirstSilently) {
   ASSERT_TRUE(Open());
   Answer(cmd::kDeviceType, {3});
   ui.messages.clear();
-  engine.SendCommand(cmd::kSelfTest, {});
+  hooks.SendCommand(cmd::kSelfTest, {});
   timers.Advance(10s);
   engine.PageRead(RecordType::Docking);
-  EXPECT_EQ(engine.LastCommand(), cmd::kReadRecord);
+  EXPECT_EQ(hooks.LastCommand(), cmd::kReadRecord);
   EXPECT_FALSE(timers.Running(timer::kResend));
   auto request = TakeRequest();
   ASSERT_TRUE(request);
@@ -112,11 +115,11 @@ TEST_F(Lifecycle, CloseResetsTheWindowState) {
   ui.selectedTab = kTabDetector;
   engine.OpenCloseButton(std::string("fake"));
   EXPECT_FALSE(engine.PortOpen());
-  EXPECT_EQ(engine.DeviceType(), device::kNone);
+  EXPECT_EQ(engine.StationType(), DeviceType::None);
   EXPECT_EQ(ui.selectedTab, kTabDocking);
   EXPECT_FALSE(ui.pagesEnabled);
-  EXPECT_EQ(ui.tabItemsFor.back(), device::kNone);
-  EXPECT_EQ(ui.shownDeviceType, device::kNone);
+  EXPECT_EQ(ui.tabItemsFor.back(), DeviceType::None);
+  EXPECT_EQ(ui.shownDeviceType, DeviceType::None);
   EXPECT_EQ(ui.logListClears, 1);
   EXPECT_EQ(ui.certificateListClears, 1);
   EXPECT_EQ(ui.firmwareCleared.size(), 3u);
@@ -132,9 +135,9 @@ TEST_F(Lifecycle, PageActionsOnAClosedPortSayPortOpenCheck) {
 }
 
 TEST_F(Lifecycle, RequestsOnAClosedPortSendNothing) {
-  engine.SendCommand(cmd::kEraseFirmware, {});
-  EXPECT_EQ(engine.LastCommand(), 0);
-  EXPECT_FALSE(engine.Pacer().Running());
+  hooks.SendCommand(cmd::kEraseFirmware, {});
+  EXPECT_EQ(hooks.LastCommand(), 0);
+  EXPECT_FALSE(hooks.Pacer().Running());
 }
 
 TEST_F(Lifecycle, GapTimerResetsThePartialFrame) {
@@ -143,7 +146,7 @@ TEST_F(Lifecycle, GapTimerResetsThePartialFrame) {
   Station(Bytes(answer.begin(), answer.begin() + 3));
   timers.Advance(600ms);
   Station(answer);
-  EXPECT_EQ(engine.DeviceType(), device::kPump);
+  EXPECT_EQ(engine.StationType(), DeviceType::Pump);
 }
 
 TEST_F(Lifecycle, StationGoingAwayClosesTheConnection) {
@@ -157,7 +160,31 @@ TEST_F(Lifecycle, StationGoingAwayClosesTheConnection) {
   ASSERT_TRUE(loop.RunUntil([&] { return !engine.PortOpen(); }, 5s));
   EXPECT_EQ(ui.messages.back(), "Connection lost");
   EXPECT_EQ(ui.caption, "OPEN");
-  EXPECT_EQ(engine.DeviceType(), device::kNone);
+  EXPECT_EQ(engine.StationType(), DeviceType::None);
+}
+
+// The fakes check their own contract, so a test that breaks it fails.
+std::shared_ptr<testsupport::FakeSerialPort::Shared> closedShared;
+std::unique_ptr<testsupport::FakeSerialPort> closedPort;
+std::unique_ptr<testsupport::RecordingUi> recorder;
+
+TEST(FakeContract, APortUsedAfterCloseFailsTheTest) {
+  closedShared = std::make_shared<testsupport::FakeSerialPort::Shared>();
+  closedPort = std::make_unique<testsupport::FakeSerialPort>(closedShared);
+  ASSERT_TRUE(closedPort->Open("fake", {}).ok());
+  closedPort->Close();
+  const std::uint8_t byte = 0x40;
+  EXPECT_NONFATAL_FAILURE(closedPort->Write({&byte, 1}, std::nullopt), "Write on a closed port");
+  std::uint8_t buffer[4];
+  EXPECT_NONFATAL_FAILURE(closedPort->Read(buffer), "Read on a closed port");
+  closedPort.reset();
+}
+
+TEST(FakeContract, ARecorderCalledFromAnotherThreadFailsTheTest) {
+  recorder = std::make_unique<testsupport::RecordingUi>();
+  EXPECT_NONFATAL_FAILURE_ON_ALL_THREADS(std::thread([] { recorder->ShowMessage("x"); }).join(),
+                                         "off the UI thread");
+  recorder.reset();
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ using Firmware = EngineFixture;
 TEST_F(Firmware, WriteAsksTheStationWithTheFileNameOnly) {
   Identify(1);
   TakeRequest();
-  engine.StopTransmitter();
+  hooks.StopTransmitter();
   engine.StartFirmwareWrite(RecordType::SingleGas, Image(10240, "/media/usb0/firmware/YBR_CO.bin"));
   auto request = TakeRequest();
   ASSERT_TRUE(request);
@@ -66,7 +66,7 @@ TEST_F(Firmware, BarsFollowTheAcksUpToTheBlockCountThenASilentStationFails) {
   engine.StartFirmwareWrite(RecordType::Docking, Image(10240, "DK_FW.bin"));
   TakeRequest();
   Answer(cmd::kFirmwareDocking, {1});
-  ASSERT_TRUE(engine.FirmwareUploadRunning());
+  ASSERT_TRUE(hooks.FirmwareUploadRunning());
   EXPECT_TRUE(ui.requestInFlight) << "the transfer buttons are disabled";
   ui.progress.clear();
   Station(Bytes(5, 0x06));
@@ -82,8 +82,8 @@ TEST_F(Firmware, BarsFollowTheAcksUpToTheBlockCountThenASilentStationFails) {
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Firmware file send fail"});
   EXPECT_EQ(ui.progress.back(), 0);
   EXPECT_FALSE(ui.requestInFlight);
-  EXPECT_FALSE(engine.FirmwareUploadRunning());
-  EXPECT_FALSE(engine.Flags().firmwareUpload.load());
+  EXPECT_FALSE(hooks.FirmwareUploadRunning());
+  EXPECT_FALSE(hooks.Flags().firmwareUpload.load());
 }
 
 TEST_F(Firmware, CloseDuringAnUploadEndsItWithoutAMessage) {
@@ -92,9 +92,9 @@ TEST_F(Firmware, CloseDuringAnUploadEndsItWithoutAMessage) {
   engine.StartFirmwareWrite(RecordType::Docking, Image(4000, "DK_FW.bin"));
   TakeRequest();
   Answer(cmd::kFirmwareDocking, {1});
-  ASSERT_TRUE(engine.FirmwareUploadRunning());
+  ASSERT_TRUE(hooks.FirmwareUploadRunning());
   engine.OpenCloseButton(std::nullopt);
-  EXPECT_FALSE(engine.FirmwareUploadRunning());
+  EXPECT_FALSE(hooks.FirmwareUploadRunning());
   loop.RunPending();
   EXPECT_TRUE(ui.messages.empty()) << "the torn-down upload's result is not shown";
   EXPECT_EQ(ui.firmwareCleared.size(), 3u);
@@ -103,8 +103,8 @@ TEST_F(Firmware, CloseDuringAnUploadEndsItWithoutAMessage) {
 TEST_F(Firmware, AStrayStartAnswerWithoutAnImageStartsNothing) {
   Identify(3);
   Answer(cmd::kFirmwareMultiGas, {1});
-  EXPECT_FALSE(engine.FirmwareUploadRunning());
-  EXPECT_FALSE(engine.Flags().firmwareUpload.load());
+  EXPECT_FALSE(hooks.FirmwareUploadRunning());
+  EXPECT_FALSE(hooks.Flags().firmwareUpload.load());
 }
 
 using Logs = EngineFixture;
@@ -112,7 +112,7 @@ using Logs = EngineFixture;
 TEST_F(Logs, ListRowsComeFromBothTables) {
   Identify(2);
   TakeRequest();
-  engine.StopTransmitter();
+  hooks.StopTransmitter();
   ui.messages.clear();
   engine.RefreshLogList();
   auto request = TakeRequest();
@@ -148,7 +148,7 @@ TEST_F(Logs, ListAnswers) {
     SCOPED_TRACE(c.name);
     ui = {};
     Identify(c.type);
-    engine.StopTransmitter();
+    hooks.StopTransmitter();
     ui.messages.clear();
     Answer(cmd::kLogList, c.payload);
     EXPECT_EQ(ui.logRows.size(), c.rows);
@@ -163,7 +163,7 @@ TEST_F(Logs, SaveChecksPortAndSelection) {
   Identify(3);
   engine.SaveLogs({}, "/tmp");
   EXPECT_EQ(ui.messages.back(), "Not Selected !!");
-  EXPECT_EQ(engine.LastCommand(), 0);
+  EXPECT_EQ(hooks.LastCommand(), 0);
   EXPECT_TRUE(ui.logSaveEnabled);
 }
 
@@ -173,11 +173,13 @@ TEST_F(Logs, ANameFillingItsSlotTravelsWholeOneLongerStartsNoRun) {
   const std::string twenty = "ABCDEFGHIJKLMNOPQRST";
   // Cut to a slot, the longer name would ask the station for the twenty-character file.
   engine.SaveLogs({"A.LOG", twenty + "U"}, "/tmp");
-  EXPECT_FALSE(engine.LogSaveRunning());
+  EXPECT_FALSE(hooks.LogSaveRunning());
   EXPECT_TRUE(ui.logSaveEnabled);
-  EXPECT_NE(engine.LastCommand(), cmd::kLogFile);
+  EXPECT_NE(hooks.LastCommand(), cmd::kLogFile);
   EXPECT_EQ(ui.messages.size(), 1u);
-  EXPECT_NE(engine.LastTransferError().find(twenty + "U"), std::string::npos);
+  EXPECT_NE(ui.messages.back().find(twenty + "U"), std::string::npos);
+  ASSERT_FALSE(ui.ends.empty());
+  EXPECT_EQ(ui.ends.back().outcome, RequestOutcome::Refused);
 
   engine.SaveLogs({twenty}, "/tmp");
   const auto request = TakeRequest();
@@ -214,7 +216,7 @@ TEST_F(Logs, WatchdogEndsARunTheStationNeverAnswers) {
   EXPECT_EQ(ui.messages,
             std::vector<std::string>{"Log data save failure\n(File opened on pc or IRDA fail)"});
   EXPECT_TRUE(ui.logSaveEnabled);
-  EXPECT_FALSE(engine.LogSaveRunning());
+  EXPECT_FALSE(hooks.LogSaveRunning());
 }
 
 TEST_F(Logs, WatchdogEndsAReceiveThatStalls) {
@@ -223,13 +225,13 @@ TEST_F(Logs, WatchdogEndsAReceiveThatStalls) {
   engine.SaveLogs({"A.LOG"}, "/tmp");
   TakeRequest();
   Answer(cmd::kLogFile, {1});  // accepted, then nothing more
-  EXPECT_TRUE(engine.Flags().logReceiveArmed.load());
+  EXPECT_TRUE(hooks.Flags().logReceiveArmed.load());
   EXPECT_FALSE(timers.Running(timer::kLogWatchdog)) << "acceptance stops the watchdog";
   // The receiver asks with 'C' each second of silence and gives up after its 10 s wait.
   ASSERT_TRUE(RunTransferUntil([&] { return !ui.messages.empty(); }));
   EXPECT_EQ(ui.messages,
             std::vector<std::string>{"Log data save failure\n(File opened on pc or IRDA fail)"});
-  EXPECT_FALSE(engine.Flags().logReceiveArmed.load());
+  EXPECT_FALSE(hooks.Flags().logReceiveArmed.load());
   EXPECT_TRUE(ui.logSaveEnabled);
   const Bytes written = Written();
   EXPECT_NE(std::find(written.begin(), written.end(), 'C'), written.end());

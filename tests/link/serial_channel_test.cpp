@@ -95,14 +95,14 @@ class SerialChannelTest : public testing::Test {
 };
 
 TEST_F(SerialChannelTest, WrittenBytesReachTheOtherSide) {
-  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {})) << channel_.LastError().message;
+  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}).ok()) << channel_.LastError().message;
   const Bytes frame = {0x02, 0x40, 0x00, 0x00, 0x1D, 0xAD, 0x03, 0x11, 0x13, 0x0D, 0x0A};
   EXPECT_EQ(channel_.Write(frame), frame.size());
   EXPECT_EQ(pty_.Receive(frame.size()), frame);  // raw: no flow control, no CR/LF mapping
 }
 
 TEST_F(SerialChannelTest, ReceivedBurstsReachTheQueueThroughNotifications) {
-  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}));
+  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}).ok());
   const Bytes data = Pattern(3000);
   pty_.Send(data);
   ASSERT_TRUE(Run([&] { return events_.received.size() >= data.size(); }));
@@ -112,7 +112,7 @@ TEST_F(SerialChannelTest, ReceivedBurstsReachTheQueueThroughNotifications) {
 }
 
 TEST_F(SerialChannelTest, TransferRoutingFollowsTheFlags) {
-  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}));
+  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}).ok());
   flags_.logReceiveArmed = true;
   pty_.Send({1, 2, 3});
   ASSERT_TRUE(Run([&] { return events_.notifications >= 1; }));
@@ -127,7 +127,7 @@ TEST_F(SerialChannelTest, TransferRoutingFollowsTheFlags) {
 
 TEST_F(SerialChannelTest, OverflowEmptiesTheQueueAndSaysBuffFull) {
   events_.drain = false;
-  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}));
+  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}).ok());
   pty_.Send(Pattern(5000));
   ASSERT_TRUE(Run([&] { return channel_.Queue().Count() == 5000; }));
   pty_.Send(Pattern(5000));
@@ -138,7 +138,7 @@ TEST_F(SerialChannelTest, OverflowEmptiesTheQueueAndSaysBuffFull) {
 
 TEST_F(SerialChannelTest, AFloodingLineIsReportedOnceUntilRearmedAndCounted) {
   events_.drain = false;
-  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}));
+  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}).ok());
   // Each round overflows the 8192-byte queue several times.
   const auto flood = [&](std::uint64_t droppedAtLeast) {
     std::atomic<bool> sent{false};
@@ -164,7 +164,7 @@ TEST_F(SerialChannelTest, AFloodingLineIsReportedOnceUntilRearmedAndCounted) {
 }
 
 TEST_F(SerialChannelTest, CloseEndsTheWatchThreadWithoutAnotherNotification) {
-  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}));
+  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}).ok());
   pty_.Send({0x55});
   // The watch thread now waits for its notification to be handled; Close must not wait
   // for the UI thread to do so.
@@ -179,45 +179,45 @@ TEST_F(SerialChannelTest, CloseEndsTheWatchThreadWithoutAnotherNotification) {
 }
 
 TEST_F(SerialChannelTest, CloseFromInsideTheNotificationHandler) {
-  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}));
+  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}).ok());
   events_.onData = [&] { channel_.Close(); };
   pty_.Send({0x55});
   ASSERT_TRUE(Run([&] { return events_.notifications == 1; }));
   EXPECT_FALSE(channel_.IsConnected());
   // The port is free again for the next connection.
-  EXPECT_TRUE(channel_.Open(pty_.SlavePath(), {})) << channel_.LastError().message;
+  EXPECT_TRUE(channel_.Open(pty_.SlavePath(), {}).ok()) << channel_.LastError().message;
 }
 
 TEST_F(SerialChannelTest, WriteOnAClosedChannelWritesNothing) {
   EXPECT_EQ(channel_.Write(Bytes{1, 2, 3}), 0u);
-  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}));
+  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}).ok());
   channel_.Close();
   EXPECT_EQ(channel_.Write(Bytes{1, 2, 3}), 0u);
   EXPECT_TRUE(pty_.Receive(1, 20ms).empty());
 }
 
 TEST_F(SerialChannelTest, AHeldPortFailsToOpenUntilReleased) {
-  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}));
+  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}).ok());
   Recorder otherEvents;
   CSerialChannel other(flags_, otherEvents, poster_);
-  EXPECT_FALSE(other.Open(pty_.SlavePath(), {}));
+  EXPECT_FALSE(other.Open(pty_.SlavePath(), {}).ok());
   EXPECT_EQ(other.LastError().kind, ErrorKind::Busy);
   EXPECT_FALSE(other.IsConnected());
   // The holder is unaffected.
   EXPECT_EQ(channel_.Write(Bytes{9}), 1u);
   channel_.Close();
-  EXPECT_TRUE(other.Open(pty_.SlavePath(), {})) << other.LastError().message;
+  EXPECT_TRUE(other.Open(pty_.SlavePath(), {}).ok()) << other.LastError().message;
 }
 
 TEST_F(SerialChannelTest, OpenFailsCleanlyForAMissingDevice) {
-  EXPECT_FALSE(channel_.Open("/dev/quaylink-no-such-port", {}));
+  EXPECT_FALSE(channel_.Open("/dev/quaylink-no-such-port", {}).ok());
   EXPECT_EQ(channel_.LastError().kind, ErrorKind::Io);
   EXPECT_NE(channel_.LastError().message.find("/dev/quaylink-no-such-port"), std::string::npos);
   EXPECT_FALSE(channel_.IsConnected());
 }
 
 TEST_F(SerialChannelTest, PeerHangingUpIsReportedOnce) {
-  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}));
+  ASSERT_TRUE(channel_.Open(pty_.SlavePath(), {}).ok());
   pty_.CloseMaster();
   ASSERT_TRUE(Run([&] { return events_.linesLost == 1; }));
   channel_.Close();

@@ -118,5 +118,50 @@ TEST_F(CliBinary, GlobalOptionsAndDispatch) {
       0);
 }
 
+struct LineCase {
+  const char* name;
+  const char* arguments;
+  int code;
+  const char* out;  // expected in stdout ("" for none)
+  const char* err;  // expected in stderr ("" for none)
+};
+void PrintTo(const LineCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class CliLine : public CliBinary, public ::testing::WithParamInterface<LineCase> {};
+
+TEST_P(CliLine, ExitCodeAndTheLineThatExplainsIt) {
+  const LineCase& c = GetParam();
+  const CliRun r = Cli(c.arguments);
+  EXPECT_EQ(r.code, c.code) << r.err;
+  if (*c.out == '\0') {
+    EXPECT_TRUE(r.out.empty()) << r.out;
+  } else {
+    EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+  }
+  if (*c.err == '\0') {
+    EXPECT_TRUE(r.err.empty()) << r.err;
+  } else {
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, CliLine,
+    ::testing::Values(
+        LineCase{"Version", "--version", 0, "quaylink-cli " QUAYLINK_VERSION_TEXT "\n", ""},
+        LineCase{"HelpOfOneCommand", "logs get --help", 0, "--dir", ""},
+        LineCase{"HelpAfterThePort", "--port /dev/null firmware upload --help", 0, "--family", ""},
+        LineCase{"UnknownOptionIsNamed", "--bogus firmware", 2, "", "--bogus"},
+        LineCase{"UnknownCommandIsNamed", "frobnicate", 2, "", "frobnicate"},
+        LineCase{"GroupWithoutCommand", "logs", 2, "", "logs needs a command"},
+        LineCase{"UnknownFamilyIsNamed", "firmware verify --family hwr x.bin", 2, "", "hwr"},
+        LineCase{"ExtraWordIsNamed", "--port /dev/null info surplus", 2, "", "surplus"},
+        LineCase{"MissingOptionIsNamed", "--port /dev/null read docking", 2, "", "--out"},
+        LineCase{"PortAfterTheCommand", "info --port /dev/quaylink-missing", 2, "",
+                 "Port open fail"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 }  // namespace
 }  // namespace ql::test

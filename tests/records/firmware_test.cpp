@@ -65,7 +65,7 @@ TEST(PackFirmwareImage, RefusesImagesThatCannotHoldTheFields) {
   const auto smallest = PackFirmwareImage(BareImage(191), Tag("DOCK1"));
   ASSERT_TRUE(smallest.has_value());
   EXPECT_EQ(smallest->size(), 216u);
-  EXPECT_TRUE(CheckFirmwareContainer(RecordType::Docking, *smallest).Ok());
+  EXPECT_TRUE(CheckFirmwareContainer(RecordType::Docking, *smallest).ok());
 }
 
 struct FamilyCase {
@@ -133,7 +133,7 @@ TEST_P(Families, FilesTooShortForAContainerAreRefusedCleanly) {
 TEST_P(Families, RandomFilesAreRefused) {
   for (std::uint32_t seed = 1; seed <= 50; ++seed) {
     const auto file = BareImage(100 + seed * 97, seed);
-    EXPECT_FALSE(CheckFirmwareContainer(GetParam().family, file).Ok()) << seed;
+    EXPECT_FALSE(CheckFirmwareContainer(GetParam().family, file).ok()) << seed;
   }
 }
 
@@ -245,7 +245,7 @@ TEST(PackFirmwareFile, BuildsAVerifiableDockingFile) {
   EXPECT_EQ(test::ReadBytes(out), ContainerByHand(bare, Tag("DOCK2.10x")));
   FirmwareImage image;
   const FirmwareCheck check = VerifyFirmwareFile(RecordType::Docking, out, image);
-  EXPECT_TRUE(check.Ok());
+  EXPECT_TRUE(check.ok());
   EXPECT_EQ(check.label, "Docking F/W Version : 2.1");
 
   test::WriteBytes(dir.path() / "tiny.bin", BareImage(100));

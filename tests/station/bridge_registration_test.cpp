@@ -49,7 +49,7 @@ class BridgeRegistrationTest : public testing::Test {
 TEST_F(BridgeRegistrationTest, RegistrationLastsAsLongAsTheObject) {
   {
     BridgeRegistration reg(roots_.bridges, "station4", pty_.string());
-    ASSERT_TRUE(reg.Ok());
+    ASSERT_TRUE(reg.ok());
     EXPECT_EQ(Listed(), (std::vector<std::string>{"station4"}));
   }
   EXPECT_TRUE(Listed().empty());
@@ -58,7 +58,7 @@ TEST_F(BridgeRegistrationTest, RegistrationLastsAsLongAsTheObject) {
 
 TEST_F(BridgeRegistrationTest, TheRecordIsTheDocumentedLinesAndNothingElseIsLeft) {
   const BridgeRegistration reg(roots_.bridges, "station4", pty_.string());
-  ASSERT_TRUE(reg.Ok());
+  ASSERT_TRUE(reg.ok());
   const std::string pid = std::to_string(::getpid());
   EXPECT_EQ(reg.File(), roots_.bridges / (pid + ".bridge"));
   std::ifstream in(reg.File(), std::ios::binary);
@@ -71,7 +71,7 @@ TEST_F(BridgeRegistrationTest, AMovedRegistrationKeepsTheRecordUntilItsNewOwnerE
   BridgeRegistration outer;
   {
     BridgeRegistration inner(roots_.bridges, "station4", pty_.string());
-    ASSERT_TRUE(inner.Ok());
+    ASSERT_TRUE(inner.ok());
     outer = std::move(inner);
   }
   EXPECT_EQ(Listed(), (std::vector<std::string>{"station4"}));
@@ -84,7 +84,7 @@ TEST_F(BridgeRegistrationTest, AFolderOfAnotherUserIsNotWrittenTo) {
   fs::create_directories(roots_.bridges);
   ASSERT_EQ(::chown(roots_.bridges.c_str(), 65534, 65534), 0);
   const BridgeRegistration reg(roots_.bridges, "station4", pty_.string());
-  EXPECT_FALSE(reg.Ok());
+  EXPECT_FALSE(reg.ok());
   EXPECT_TRUE(FilesInFolder().empty());
 }
 

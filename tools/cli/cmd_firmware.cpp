@@ -1,64 +1,35 @@
-// The firmware group: checking and building firmware containers. Needs no connection.
+// The firmware group: checking and building firmware containers (no connection needed),
+// and uploading one to the station.
 
+#include <CLI/CLI.hpp>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "io/file_io.h"
 #include "records/firmware.h"
+#include "records/firmware_choice.h"
 #include "tools/cli/commands.h"
+#include "tools/cli/station_session.h"
 
 namespace ql::cli {
 namespace {
 
-std::optional<RecordType> ParseFamily(std::string_view word) {
-  if (word == "docking") return RecordType::Docking;
-  if (word == "tkl") return RecordType::SingleGas;
-  if (word == "rvx") return RecordType::MultiGas;
-  return std::nullopt;
-}
-
-// The command line of one firmware command: named options and positional words.
-struct Parsed {
-  std::optional<RecordType> family;
-  std::optional<std::string_view> tag;
-  std::vector<std::string_view> positional;
-  std::string error;  // empty when the line parsed
-};
-
-Parsed Parse(CommandArgs args, bool tagAllowed) {
-  Parsed parsed;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view word = args[i];
-    if (word == "--family" || (tagAllowed && word == "--tag")) {
-      if (i + 1 >= args.size()) {
-        parsed.error = std::string(word) + " needs a value";
-        return parsed;
-      }
-      const std::string_view value = args[++i];
-      if (word == "--tag") {
-        parsed.tag = value;
-      } else if (!(parsed.family = ParseFamily(value))) {
-        parsed.error = "unknown family \"" + std::string(value) + "\" (docking, tkl or rvx)";
-        return parsed;
-      }
-    } else if (word.size() > 1 && word.front() == '-') {
-      parsed.error = "unknown option " + std::string(word);
-      return parsed;
-    } else {
-      parsed.positional.push_back(word);
-    }
+std::uint8_t FirmwareRequest(RecordType family) {
+  switch (family) {
+    case RecordType::Docking:
+      return protocol::cmd::kFirmwareDocking;
+    case RecordType::SingleGas:
+      return protocol::cmd::kFirmwareSingleGas;
+    case RecordType::MultiGas:
+      break;
   }
-  if (!parsed.family) parsed.error = "--family is missing";
-  return parsed;
-}
-
-ExitCode Usage(const CommandContext& ctx, std::string_view problem) {
-  ctx.err << "quaylink-cli firmware: " << problem << "\nusage:\n" << kFirmwareUsage;
-  return ExitCode::UsageOrFile;
+  return protocol::cmd::kFirmwareMultiGas;
 }
 
 std::string Reason(records::FirmwareStatus status) {
@@ -79,38 +50,31 @@ std::string Reason(records::FirmwareStatus status) {
   return "the file cannot be read";
 }
 
-ExitCode Verify(const CommandContext& ctx, CommandArgs args) {
-  const Parsed parsed = Parse(args, false);
-  if (!parsed.error.empty()) return Usage(ctx, parsed.error);
-  if (parsed.positional.size() != 1) return Usage(ctx, "verify takes one FILE");
-  const std::filesystem::path path{std::string(parsed.positional[0])};
+ExitCode Verify(const CommandContext& ctx, RecordType family, const std::string& file) {
+  const std::filesystem::path path{file};
 
   records::FirmwareImage image;
-  const records::FirmwareCheck check = records::VerifyFirmwareFile(*parsed.family, path, image);
+  const records::FirmwareCheck check = records::VerifyFirmwareFile(family, path, image);
   if (check.status == records::FirmwareStatus::Unreadable) {
     ctx.err << "quaylink-cli firmware verify: cannot read " << path.string() << "\n";
     return ExitCode::UsageOrFile;
   }
   ctx.out << check.label << "\n";
-  if (check.Ok()) return ExitCode::Ok;
+  if (check.ok()) return ExitCode::Ok;
   ctx.err << path.string() << ": refused: " << Reason(check.status) << "\n";
   return ExitCode::Refused;
 }
 
-ExitCode Pack(const CommandContext& ctx, CommandArgs args) {
-  const Parsed parsed = Parse(args, true);
-  if (!parsed.error.empty()) return Usage(ctx, parsed.error);
-  if (!parsed.tag) return Usage(ctx, "--tag is missing");
-  if (parsed.positional.size() != 2) return Usage(ctx, "pack takes BARE and OUT");
-  const std::filesystem::path barePath{std::string(parsed.positional[0])};
-  const std::filesystem::path outPath{std::string(parsed.positional[1])};
+ExitCode Pack(const CommandContext& ctx, RecordType family, const std::string& tagText,
+              const std::string& barePathText, const std::string& out) {
+  const std::filesystem::path barePath{barePathText};
+  const std::filesystem::path outPath{out};
 
-  const auto tag = records::MakeFirmwareTag(*parsed.family, *parsed.tag);
+  const auto tag = records::MakeFirmwareTag(family, tagText);
   if (!tag) {
-    const std::size_t room =
-        records::kFirmwareTagSize - records::FirmwareMagic(*parsed.family).size();
-    ctx.err << "quaylink-cli firmware pack: tag text \"" << *parsed.tag << "\" is longer than "
-            << room << " characters\n";
+    const std::size_t room = records::kFirmwareTagSize - records::FirmwareMagic(family).size();
+    ctx.err << "quaylink-cli firmware pack: tag text \"" << tagText << "\" is longer than " << room
+            << " characters\n";
     return ExitCode::Refused;
   }
   std::error_code ec;
@@ -138,22 +102,120 @@ ExitCode Pack(const CommandContext& ctx, CommandArgs args) {
   return ExitCode::Ok;
 }
 
-ExitCode Upload(const CommandContext& ctx, CommandArgs args) {
-  const Parsed parsed = Parse(args, false);
-  if (!parsed.error.empty()) return Usage(ctx, parsed.error);
-  if (parsed.positional.size() != 1) return Usage(ctx, "upload takes one FILE");
-  return UploadFirmware(ctx, *parsed.family, std::string(parsed.positional[0]));
+// The page's checks first (a file named here counts as chosen by Browse), then the
+// upload through the engine as the page's firmware Write starts it.
+ExitCode Upload(const CommandContext& ctx, RecordType family, const std::string& path) {
+  if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
+  records::FirmwareChoice choice = records::CheckNamedFirmware(family, path);
+  if (!choice.ok()) {
+    ctx.err << choice.status.message << "\n";
+    return choice.status.kind == link::ErrorKind::Io ? ExitCode::UsageOrFile : ExitCode::Refused;
+  }
+
+  StationSession session(ctx.err);
+  if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
+  const engine::RequestEnd end = session.Run(
+      FirmwareRequest(family),
+      [&] { session.Engine().StartFirmwareWrite(family, std::move(choice.image)); },
+      StationSession::kTransferLimit);
+  if (end.outcome == engine::RequestOutcome::Done) {
+    ctx.out << choice.label << "\n";
+    return ExitCode::Ok;
+  }
+  SayTransferFailure(session.Ui(), end);
+  return ExitCodeOf(end);
+}
+
+// The words of one firmware command.
+struct Words {
+  std::string family;
+  std::string tag;
+  std::string file;
+  std::string out;
+  RecordType Family() const {
+    RecordType f = RecordType::Docking;
+    ParseFamily(family, f);
+    return f;
+  }
+};
+
+CLI::Option* AddFamily(CLI::App& command, Words& words) {
+  return command.add_option("--family", words.family, "Firmware family: docking, tkl or rvx")
+      ->required()
+      ->check(CLI::IsMember({"docking", "tkl", "rvx"}));
 }
 
 }  // namespace
 
-ExitCode RunFirmwareCommands(const CommandContext& ctx, CommandArgs args) {
-  if (args.empty()) return Usage(ctx, "a command is missing");
-  const std::string_view command = args[0];
-  if (command == "verify") return Verify(ctx, args.subspan(1));
-  if (command == "pack") return Pack(ctx, args.subspan(1));
-  if (command == "upload") return Upload(ctx, args.subspan(1));
-  return Usage(ctx, "unknown command \"" + std::string(command) + "\"");
+bool ParseFamily(std::string_view word, RecordType& family) {
+  if (word == "docking") {
+    family = RecordType::Docking;
+  } else if (word == "tkl") {
+    family = RecordType::SingleGas;
+  } else if (word == "rvx") {
+    family = RecordType::MultiGas;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void AddFirmwareCommands(CLI::App& group, CommandContext& ctx) {
+  const auto verify = std::make_shared<Words>();
+  CLI::App* verifyCommand = group.add_subcommand(
+      "verify", "Check a firmware file; print its version label (or the failure label).");
+  AddFamily(*verifyCommand, *verify);
+  verifyCommand->add_option("file", verify->file, "The firmware file")
+      ->required()
+      ->type_name("FILE");
+  verifyCommand->callback(
+      [&ctx, verify] { ctx.result = Verify(ctx, verify->Family(), verify->file); });
+
+  const auto pack = std::make_shared<Words>();
+  CLI::App* packCommand = group.add_subcommand(
+      "pack",
+      "Build a firmware file from the bare image BARE; its tag is the family's magic (DOCK, "
+      "YBR, HWR) followed by TEXT, at most 9 bytes in all.");
+  AddFamily(*packCommand, *pack);
+  packCommand->add_option("--tag", pack->tag, "Tag text after the family's magic")
+      ->required()
+      ->type_name("TEXT");
+  packCommand->add_option("bare", pack->file, "The bare image")->required()->type_name("BARE");
+  packCommand->add_option("out", pack->out, "The firmware file to write")
+      ->required()
+      ->type_name("OUT");
+  packCommand->callback(
+      [&ctx, pack] { ctx.result = Pack(ctx, pack->Family(), pack->tag, pack->file, pack->out); });
+
+  const auto upload = std::make_shared<Words>();
+  CLI::App* uploadCommand = group.add_subcommand(
+      "upload",
+      "Send a firmware file to the station (needs --port; checked first as the page checks it).");
+  AddFamily(*uploadCommand, *upload);
+  uploadCommand->add_option("file", upload->file, "The firmware file")
+      ->required()
+      ->type_name("FILE");
+  uploadCommand->callback(
+      [&ctx, upload] { ctx.result = Upload(ctx, upload->Family(), upload->file); });
+}
+
+ExitCode RunFirmwareCommands(CommandContext ctx, CommandArgs args) {
+  CLI::App group{"Check, build and send firmware files.", "quaylink-cli firmware"};
+  AddFirmwareCommands(group, ctx);
+  std::vector<std::string> words(args.rbegin(), args.rend());  // CLI11 takes them reversed
+  try {
+    group.parse(words);
+  } catch (const CLI::ParseError& e) {
+    std::ostringstream ignored;
+    if (group.exit(e, ctx.out, ignored) == 0) return ExitCode::Ok;  // --help
+    ctx.err << "quaylink-cli firmware: " << e.what() << "\nusage:\n" << kFirmwareUsage;
+    return ExitCode::UsageOrFile;
+  }
+  if (group.get_subcommands().empty()) {
+    ctx.err << "quaylink-cli firmware: a command is missing\nusage:\n" << kFirmwareUsage;
+    return ExitCode::UsageOrFile;
+  }
+  return ctx.result;
 }
 
 }  // namespace ql::cli

@@ -1,11 +1,13 @@
 // Connection commands: ports, info, read, write. All go through the engine, as the
 // window does, so a script gets the same checks and the same messages.
 
-#include <cstring>
-#include <iostream>
+#include <CLI/CLI.hpp>
+#include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 
+#include "engine/messages.h"
 #include "io/file_io.h"
 #include "link/port_discovery.h"
 #include "records/docking_info.h"
@@ -17,30 +19,26 @@
 namespace ql::cli {
 namespace {
 
-constexpr std::string_view kMismatch = "Device Type Mismatch \n (Close port and re-open)";
+using protocol::DeviceType;
 
-ExitCode Usage(const CommandContext& ctx, std::string_view what) {
-  ctx.err << "quaylink-cli: " << what << "\n" << kUsageHead << kLinkUsage;
-  return ExitCode::UsageOrFile;
-}
-
-std::string_view FamilyName(int type) {
+std::string_view FamilyName(DeviceType type) {
   switch (type) {
-    case protocol::device::kSingleGas:
+    case DeviceType::SingleGas:
       return "single-gas station";
-    case protocol::device::kMultiGas:
+    case DeviceType::MultiGas:
       return "multi-gas station";
-    case protocol::device::kPump:
+    case DeviceType::Pump:
       return "pump docking station";
-    default:
-      return "unknown";
+    case DeviceType::None:
+      break;
   }
+  return "unknown";
 }
 
 // The record a target word names on a station of `deviceType`.
-std::optional<RecordType> TargetRecord(std::string_view target, int deviceType) {
+RecordType TargetRecord(std::string_view target, DeviceType deviceType) {
   if (target == "docking") return RecordType::Docking;
-  if (deviceType == protocol::device::kMultiGas) return RecordType::MultiGas;
+  if (deviceType == DeviceType::MultiGas) return RecordType::MultiGas;
   return RecordType::SingleGas;  // a pump station has none: the station will say so
 }
 
@@ -71,10 +69,7 @@ std::optional<std::string> CheckRecord(RecordType type, const std::vector<std::u
   return std::nullopt;
 }
 
-}  // namespace
-
-ExitCode RunPortsCommand(const CommandContext& ctx, CommandArgs args) {
-  if (!args.empty()) return Usage(ctx, "ports takes no arguments");
+ExitCode Ports(const CommandContext& ctx) {
   link::PortList ports;
   ports.Refresh(link::DiscoveryRoots{});
   for (const link::PortEntry& p : ports.Entries())
@@ -82,45 +77,35 @@ ExitCode RunPortsCommand(const CommandContext& ctx, CommandArgs args) {
   return ExitCode::Ok;
 }
 
-ExitCode RunInfoCommand(const CommandContext& ctx, CommandArgs args) {
-  if (!args.empty()) return Usage(ctx, "info takes no arguments");
+ExitCode Info(const CommandContext& ctx) {
   if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
   StationSession session(ctx.err);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
-  const int type = *session.Ui().identified;
-  if (type == protocol::device::kNone) return ExitCode::Refused;  // "Unknown Device Type !!" shown
-  ctx.out << type << ' ' << FamilyName(type) << '\n';
+  const DeviceType type = session.StationType();
+  ctx.out << static_cast<int>(type) << ' ' << FamilyName(type) << '\n';
   return ExitCode::Ok;
 }
 
-ExitCode RunReadCommand(const CommandContext& ctx, CommandArgs args) {
-  if (args.size() != 3 || (args[0] != "docking" && args[0] != "detector") || args[1] != "--out") {
-    return Usage(ctx, "read needs docking|detector --out FILE");
-  }
+ExitCode Read(const CommandContext& ctx, const std::string& target, const std::string& out) {
   if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
-  const std::string out(args[2]);
   StationSession session(ctx.err);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
   auto& ui = session.Ui();
-  const int type = *ui.identified;
-  const RecordType record = *TargetRecord(args[0], type);
+  const RecordType record = TargetRecord(target, session.StationType());
 
   // A single-gas or multi-gas station has just read both records by itself; otherwise
   // read as the page's Read button does.
-  const bool autoRead = type == protocol::device::kSingleGas || type == protocol::device::kMultiGas;
-  std::size_t from = 0;
-  if (!autoRead) {
-    from = ui.messages.size();
+  engine::RequestEnd end;
+  if (session.AutomaticRead()) {
+    end = *session.AutomaticRead();
+  } else {
     ui.selectedTab = record == RecordType::Docking ? engine::kTabDocking : engine::kTabDetector;
-    session.Engine().PageRead(record);
-    session.WaitUntilIdle();
+    end = session.Run(protocol::cmd::kReadRecord, [&] { session.Engine().PageRead(record); });
   }
-  const ExitCode outcome = session.Outcome(
-      from, {"Read failure", kMismatch, "Port open check", "Docking clock invalid"});
-  if (outcome != ExitCode::Ok) return outcome;
+  if (end.outcome != engine::RequestOutcome::Done) return ExitCodeOf(end);
   const auto it = ui.received.find(record);
   if (it == ui.received.end()) {
-    ctx.err << "quaylink-cli: the station sent no " << args[0] << " record\n";
+    ctx.err << "quaylink-cli: the station sent no " << target << " record\n";
     return ExitCode::Refused;
   }
   if (!io::WriteFileAtomically(out, it->second)) {
@@ -130,19 +115,15 @@ ExitCode RunReadCommand(const CommandContext& ctx, CommandArgs args) {
   return ExitCode::Ok;
 }
 
-ExitCode RunWriteCommand(const CommandContext& ctx, CommandArgs args) {
-  if (args.size() != 2 || (args[0] != "docking" && args[0] != "detector")) {
-    return Usage(ctx, "write needs docking|detector FILE");
-  }
+ExitCode Write(const CommandContext& ctx, const std::string& target, const std::string& path) {
   if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
-  const std::string path(args[1]);
   const auto bytes = io::ReadWholeFile(path, 4096);
   if (!bytes) {
     ctx.err << "quaylink-cli: cannot read " << path << "\n";
     return ExitCode::UsageOrFile;
   }
   const std::optional<RecordType> fileType = RecordTypeOfSize(bytes->size());
-  const bool wantDocking = args[0] == "docking";
+  const bool wantDocking = target == "docking";
   if (!fileType || (*fileType == RecordType::Docking) != wantDocking) {
     ctx.err << "quaylink-cli: " << path << " (" << bytes->size() << " bytes) is not a "
             << (wantDocking ? "docking station record (64 bytes)"
@@ -158,24 +139,62 @@ ExitCode RunWriteCommand(const CommandContext& ctx, CommandArgs args) {
   StationSession session(ctx.err);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
   auto& ui = session.Ui();
-  const int type = *ui.identified;
-  if (!wantDocking && TargetRecord(args[0], type) != fileType) {
-    ui.ShowMessage(kMismatch);
+  if (!wantDocking && TargetRecord(target, session.StationType()) != fileType) {
+    // What the window says when the station's detector page is not the record's.
+    ui.Say(engine::msg::kDeviceTypeMismatch);
     return ExitCode::Refused;
   }
-  const std::size_t from = ui.messages.size();
   ui.toSend[*fileType] = *bytes;
   ui.selectedTab = wantDocking ? engine::kTabDocking : engine::kTabDetector;
-  session.Engine().PageWrite(*fileType);
-  session.WaitUntilIdle();
-  const ExitCode outcome =
-      session.Outcome(from, {"Write fail (Device is different)", kMismatch, "Port open check"});
-  if (outcome != ExitCode::Ok) return outcome;
-  for (std::size_t i = from; i < ui.messages.size(); ++i) {
-    if (ui.messages[i].rfind("Write complete", 0) == 0) return ExitCode::Ok;
+  const engine::RequestEnd end =
+      session.Run(protocol::cmd::kWriteRequest, [&] { session.Engine().PageWrite(*fileType); });
+  switch (end.outcome) {
+    case engine::RequestOutcome::Done:
+    case engine::RequestOutcome::TimedOut:
+    case engine::RequestOutcome::Refused:  // the engine's message says why
+      break;
+    case engine::RequestOutcome::Stalled:
+    case engine::RequestOutcome::LineLost:
+    case engine::RequestOutcome::Aborted:
+    case engine::RequestOutcome::Failed:
+      ctx.err << "quaylink-cli: the station did not confirm the write\n";
+      break;
   }
-  ctx.err << "quaylink-cli: the station did not confirm the write\n";
-  return ExitCode::Refused;
+  return ExitCodeOf(end);
+}
+
+}  // namespace
+
+void AddLinkCommands(CLI::App& app, CommandContext& ctx) {
+  app.add_subcommand("ports", "List the serial ports a station can be on: name, TAB, device path.")
+      ->callback([&ctx] { ctx.result = Ports(ctx); });
+
+  app.add_subcommand("info", "Print the station's device type and its meaning (needs --port).")
+      ->callback([&ctx] { ctx.result = Info(ctx); });
+
+  struct Words {
+    std::string target;
+    std::string file;
+  };
+  const auto read = std::make_shared<Words>();
+  CLI::App* readCommand = app.add_subcommand(
+      "read", "Save the station's record exactly as it sends it (64, 112 or 100 bytes).");
+  readCommand->add_option("target", read->target, "docking or detector")
+      ->required()
+      ->check(CLI::IsMember({"docking", "detector"}));
+  readCommand->add_option("--out", read->file, "The file to write")->required()->type_name("FILE");
+  readCommand->callback([&ctx, read] { ctx.result = Read(ctx, read->target, read->file); });
+
+  const auto write = std::make_shared<Words>();
+  CLI::App* writeCommand = app.add_subcommand(
+      "write", "Send a configuration file's record; values the page would refuse are not sent.");
+  writeCommand->add_option("target", write->target, "docking or detector")
+      ->required()
+      ->check(CLI::IsMember({"docking", "detector"}));
+  writeCommand->add_option("file", write->file, "The configuration file (64, 112 or 100 bytes)")
+      ->required()
+      ->type_name("FILE");
+  writeCommand->callback([&ctx, write] { ctx.result = Write(ctx, write->target, write->file); });
 }
 
 }  // namespace ql::cli

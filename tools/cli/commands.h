@@ -1,10 +1,10 @@
 #pragma once
-// quaylink-cli: command groups behind one dispatcher.
+// quaylink-cli: one CLI11 subcommand per command, grouped by the first word.
 //
-// main.cpp parses the global options and picks a group by its first word; each group
-// lives in its own cmd_<group>.cpp, parses the rest of the command line itself and
-// returns an ExitCode. Adding a group: declare its Run function here, implement it in a
-// new file, and add one row to the group table in main.cpp.
+// main.cpp builds the application with the global options and lets each group add its
+// subcommands; each group lives in its own cmd_<group>.cpp. A command's callback stores
+// its ExitCode in the CommandContext. Adding a group: declare its Add function here,
+// implement it in a new file, and call it from BuildCommandLine (cli.cpp).
 // Output: results on `out` (stdout), messages on `err` (stderr).
 
 #include <iosfwd>
@@ -12,7 +12,11 @@
 #include <string>
 #include <string_view>
 
-#include "records/firmware.h"
+#include "rules/record_type.h"
+
+namespace CLI {
+class App;
+}
 
 namespace ql::cli {
 
@@ -29,18 +33,34 @@ struct GlobalOptions {
   std::string port;  // --port DEV: the serial device of the connection commands
 };
 
+// What a command works with. The references must outlive the parse that runs the command.
 struct CommandContext {
   const GlobalOptions& options;
   std::ostream& out;
   std::ostream& err;
+  ExitCode result = ExitCode::Ok;  // set by the command that ran
 };
 
-// The words after the group name.
+// The words after the program name (or after the group name, for a group run alone).
 using CommandArgs = std::span<const std::string_view>;
 
-// firmware verify --family docking|tkl|rvx FILE
-// firmware pack --family docking|tkl|rvx --tag TEXT BARE OUT
-ExitCode RunFirmwareCommands(const CommandContext& ctx, CommandArgs args);
+// The groups. Each adds its subcommands (with their options and help) to `group`: the
+// group's own subcommand of the application, or the application itself when the group
+// runs alone. The caller reports a group given without one of its commands.
+//   ports | info | read docking|detector --out FILE | write docking|detector FILE
+void AddLinkCommands(CLI::App& app, CommandContext& ctx);
+//   firmware verify|pack|upload
+void AddFirmwareCommands(CLI::App& group, CommandContext& ctx);
+//   logs list | logs get --dir DIR NAME...
+void AddLogsCommands(CLI::App& group, CommandContext& ctx);
+
+// Parses and runs a whole command line: usage errors name the bad argument and give 2;
+// --help (also after any command) and --version print to `out` and give 0.
+ExitCode RunCommandLine(CommandArgs args, std::ostream& out, std::ostream& err);
+// The firmware group alone: `args` are the words after "firmware".
+ExitCode RunFirmwareCommands(CommandContext ctx, CommandArgs args);
+
+// Usage lines of each group, printed after a usage error and at the end of --help.
 inline constexpr std::string_view kFirmwareUsage =
     "  firmware verify --family docking|tkl|rvx FILE\n"
     "      Check a firmware file; print its version label (or the failure label).\n"
@@ -49,23 +69,11 @@ inline constexpr std::string_view kFirmwareUsage =
     "      magic (DOCK, YBR, HWR) followed by TEXT, at most 9 bytes in all.\n"
     "  --port DEV firmware upload --family docking|tkl|rvx FILE\n"
     "      Send a firmware file to the station (checked first as the page checks it).\n";
-
-// firmware upload: the part of the firmware group that needs a connection.
-ExitCode UploadFirmware(const CommandContext& ctx, RecordType family, const std::string& path);
-
-// logs list | logs get --dir DIR NAME...
-ExitCode RunLogsCommands(const CommandContext& ctx, CommandArgs args);
 inline constexpr std::string_view kLogsUsage =
     "  --port DEV logs list\n"
     "      Print the names of the station's log files, one per line, in list order.\n"
     "  --port DEV logs get --dir DIR NAME...\n"
     "      Save the named log files into the folder DIR.\n";
-
-// Connection commands (they need --port DEV, except ports).
-ExitCode RunPortsCommand(const CommandContext& ctx, CommandArgs args);
-ExitCode RunInfoCommand(const CommandContext& ctx, CommandArgs args);
-ExitCode RunReadCommand(const CommandContext& ctx, CommandArgs args);
-ExitCode RunWriteCommand(const CommandContext& ctx, CommandArgs args);
 inline constexpr std::string_view kLinkUsage =
     "  ports\n"
     "      List the serial ports a station can be on: name, TAB, device path.\n"
@@ -75,11 +83,14 @@ inline constexpr std::string_view kLinkUsage =
     "      Save the station's record exactly as it sends it (64, 112 or 100 bytes).\n"
     "  --port DEV write docking|detector FILE\n"
     "      Send a configuration file's record; values the page would refuse are not sent.\n";
-
 // The first lines of the usage text; each group adds its own lines after them.
 inline constexpr std::string_view kUsageHead =
     "usage: quaylink-cli [--port DEV] GROUP COMMAND [OPTIONS] [ARGS]\n"
     "Exit codes: 0 done, 1 input refused, 2 usage or file error, 3 no answer.\n"
     "Commands:\n";
+
+// The family word of --family: docking, tkl or rvx.
+bool ParseFamily(std::string_view word, RecordType& family);
+inline constexpr const char* kFamilyWords[] = {"docking", "tkl", "rvx"};
 
 }  // namespace ql::cli

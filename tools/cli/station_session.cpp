@@ -3,10 +3,21 @@
 #include <algorithm>
 #include <ostream>
 
+#include "records/docking_info.h"
+#include "records/multi_gas.h"
+#include "records/single_gas.h"
+
 namespace ql::cli {
 
+using engine::RequestEnd;
+using engine::RequestOutcome;
+
 void HeadlessUi::ShowMessage(std::string_view text) {
-  messages.emplace_back(text);
+  lastMessage = text;
+  err_ << text << "\n";
+}
+
+void HeadlessUi::Say(std::string_view text) {
   err_ << text << "\n";
 }
 
@@ -29,37 +40,66 @@ StationSession::~StationSession() {
   engine_.reset();
 }
 
-bool StationSession::WaitUntilIdle(std::chrono::milliseconds limit) {
-  return loop_.RunUntil([&] { return engine_->LastCommand() == 0 || !engine_->PortOpen(); }, limit);
+RequestEnd StationSession::WaitFor(std::uint8_t request, std::size_t from,
+                                   std::chrono::milliseconds limit) {
+  const auto find = [&]() -> const RequestEnd* {
+    for (std::size_t i = from; i < ui_.ends.size(); ++i) {
+      if (ui_.ends[i].request == request) return &ui_.ends[i];
+    }
+    return nullptr;
+  };
+  if (!loop_.RunUntil([&] { return find() != nullptr; }, limit)) engine_->AbandonRequest();
+  if (const RequestEnd* end = find()) return *end;
+  return {request, RequestOutcome::TimedOut,
+          link::Status::Error(link::ErrorKind::Timeout, "no answer")};
+}
+
+RequestEnd StationSession::Run(std::uint8_t request, const std::function<void()>& start,
+                               std::chrono::milliseconds limit) {
+  const std::size_t from = ui_.ends.size();
+  start();
+  return WaitFor(request, from, limit);
 }
 
 ExitCode StationSession::Connect(const std::string& device) {
-  const std::size_t from = ui_.messages.size();
+  const std::size_t from = ui_.ends.size();
   engine_->OpenCloseButton(device);
-  if (!engine_->PortOpen()) {
-    const auto& error = engine_->Channel().LastError();
-    if (!error.message.empty()) ui_.ShowMessage(error.message);
+  if (ui_.state == engine::ConnectionState::Closed) {  // the port did not open
+    if (!ui_.stateReason.message.empty()) ui_.Say(ui_.stateReason.message);
     return ExitCode::UsageOrFile;
   }
-  if (!WaitUntilIdle() || !ui_.identified) {
-    if (std::find(ui_.messages.begin() + static_cast<long>(from), ui_.messages.end(),
-                  "Send timeOut") == ui_.messages.end()) {
-      ui_.ShowMessage("Send timeOut");
-    }
-    return ExitCode::NoAnswer;
+  const RequestEnd identify = WaitFor(protocol::cmd::kDeviceType, from, kRequestLimit);
+  if (identify.outcome != RequestOutcome::Done) return ExitCodeOf(identify);
+  stationType_ = engine_->StationType();
+  if (protocol::HasDetectorRecord(stationType_)) {
+    // The read that the device type answer started; only the read command judges it.
+    automaticRead_ = WaitFor(protocol::cmd::kReadRecord, ui_.ends.size(), kRequestLimit);
+    if (automaticRead_->outcome == RequestOutcome::LineLost) return ExitCode::Refused;
   }
   return ExitCode::Ok;
 }
 
-ExitCode StationSession::Outcome(std::size_t from,
-                                 std::initializer_list<std::string_view> failures) const {
-  ExitCode code = ExitCode::Ok;
-  for (std::size_t i = from; i < ui_.messages.size(); ++i) {
-    const std::string& m = ui_.messages[i];
-    if (m == "Send timeOut") return ExitCode::NoAnswer;
-    if (std::find(failures.begin(), failures.end(), m) != failures.end()) code = ExitCode::Refused;
+ExitCode ExitCodeOf(const RequestEnd& end) {
+  switch (end.outcome) {
+    case RequestOutcome::Done:
+      return ExitCode::Ok;
+    case RequestOutcome::TimedOut:
+      return ExitCode::NoAnswer;
+    case RequestOutcome::Refused:
+    case RequestOutcome::Stalled:
+    case RequestOutcome::LineLost:
+    case RequestOutcome::Aborted:
+    case RequestOutcome::Failed:
+      break;
   }
-  return code;
+  return ExitCode::Refused;
+}
+
+void SayTransferFailure(HeadlessUi& ui, const RequestEnd& end) {
+  if (end.status.ok() || end.status.message.empty() || end.status.message == ui.lastMessage) {
+    return;
+  }
+  ui.Say("quaylink-cli: " + end.status.message);
 }
 
 bool RequirePort(const CommandContext& ctx) {

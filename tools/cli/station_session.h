@@ -1,9 +1,12 @@
 #pragma once
 // A connection to a station driven by the engine without a window: the command-line
-// tool's UI thread is its own event loop, the "pages" are the record bytes.
+// tool's UI thread is its own event loop, the "pages" are the record bytes. Commands start
+// the engine's operations and wait for their typed ends; the engine's messages go to
+// stderr as they come.
 
 #include <array>
 #include <chrono>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <memory>
@@ -18,8 +21,9 @@
 
 namespace ql::cli {
 
-// What the engine shows, kept for the command to judge the outcome. Messages are also
-// written to `err` as they come.
+// What the engine reports, kept for the commands: the connection state, the ends of the
+// operations, the records and log rows the station sent. Messages are written to `err`.
+// Single-threaded: the engine calls it on the session's loop thread.
 class HeadlessUi final : public engine::IEngineUi {
  public:
   explicit HeadlessUi(std::ostream& err) : err_(err) {}
@@ -32,10 +36,15 @@ class HeadlessUi final : public engine::IEngineUi {
   void SetConnectCaption(std::string_view) override {}
   void EnableRefreshButton(bool) override {}
   void EnableTransferModeButtons() override {}
-  void BuildTabItems(int deviceType) override { identified = deviceType; }
+  void OnConnectionState(engine::ConnectionState s, const link::Status& reason) override {
+    state = s;
+    stateReason = reason;
+  }
+  void OnRequestEnded(const engine::RequestEnd& end) override { ends.push_back(end); }
+  void BuildTabItems(protocol::DeviceType) override {}
   int SelectedTab() const override { return selectedTab; }
   void ShowDockingPage() override { selectedTab = engine::kTabDocking; }
-  void ShowDeviceType(int) override {}
+  void ShowDeviceType(protocol::DeviceType) override {}
   void EnableStationPages(bool) override {}
   void ClearFirmwareFields(RecordType) override {}
   void ClearLogList() override { logRows.clear(); }
@@ -53,9 +62,14 @@ class HeadlessUi final : public engine::IEngineUi {
   void AddLogRow(std::string_view name) override { logRows.emplace_back(name); }
   void EnableLogSaveControls(bool) override {}
 
+  // A line of the tool's own on stderr, among the engine's messages.
+  void Say(std::string_view text);
+
   int selectedTab = engine::kTabDocking;
-  std::optional<int> identified;  // the device type once the station answered
-  std::vector<std::string> messages;
+  engine::ConnectionState state = engine::ConnectionState::Closed;
+  link::Status stateReason;  // why the state last changed (Ok unless a failure closed it)
+  std::vector<engine::RequestEnd> ends;
+  std::string lastMessage;  // the engine's last message
   std::vector<std::string> logRows;
   std::map<RecordType, std::vector<std::uint8_t>> received;  // as the station sent them
   std::map<RecordType, std::vector<std::uint8_t>> toSend;    // what a write sends
@@ -66,30 +80,54 @@ class HeadlessUi final : public engine::IEngineUi {
 
 class StationSession {
  public:
+  // Longer than any of the engine's own time-outs: only a station that keeps the line busy
+  // for ever runs into them. The log list has no time-out of its own; a script gets one.
+  static constexpr std::chrono::seconds kRequestLimit{90};
+  static constexpr std::chrono::seconds kListLimit{20};
+  static constexpr std::chrono::minutes kTransferLimit{15};
+
   explicit StationSession(std::ostream& err);
   ~StationSession();
 
-  // Opens the port and waits for the device type answer (and the automatic read that
-  // follows it). Returns Ok, or the exit code of the failure (its message already shown).
+  // Opens the port and waits for the device type answer and, on a single-gas or
+  // multi-gas station, for the automatic read that follows it. Ok, or the exit code of
+  // the failure (its message already shown): 2 when the port cannot be opened.
   ExitCode Connect(const std::string& device);
-  // Runs the loop until the request in flight (and any request it leads to) has ended.
-  // Returns false when the engine's own time-outs did not end it within `limit`.
-  bool WaitUntilIdle(std::chrono::milliseconds limit = std::chrono::seconds(90));
-  // Exit code for the messages shown since `from`: NoAnswer for "Send timeOut", Refused
-  // for any message in `failures`, Ok otherwise.
-  ExitCode Outcome(std::size_t from, std::initializer_list<std::string_view> failures) const;
+  // The family the device type answer named.
+  protocol::DeviceType StationType() const { return stationType_; }
+  // The end of the automatic read, when Connect waited for one.
+  const std::optional<engine::RequestEnd>& AutomaticRead() const { return automaticRead_; }
+
+  // Runs `start`, which starts the operation of `request`, and the loop until that
+  // operation ends. Past `limit` the engine gives it up as a time-out ("Send timeOut").
+  engine::RequestEnd Run(std::uint8_t request, const std::function<void()>& start,
+                         std::chrono::milliseconds limit = kRequestLimit);
 
   engine::Engine& Engine() { return *engine_; }
   HeadlessUi& Ui() { return ui_; }
   link::EventLoop& Loop() { return loop_; }
 
  private:
+  // Waits for the first end of `request` reported from index `from` on.
+  engine::RequestEnd WaitFor(std::uint8_t request, std::size_t from,
+                             std::chrono::milliseconds limit);
+
   HeadlessUi ui_;
   link::EventLoop loop_;
   engine::EventLoopTimerHost timers_{loop_};
   engine::SystemWallClock clock_;
   std::unique_ptr<engine::Engine> engine_;
+  protocol::DeviceType stationType_ = protocol::DeviceType::None;
+  std::optional<engine::RequestEnd> automaticRead_;
 };
+
+// The exit code of an operation's end: 0 done, 3 no answer to a request ("Send timeOut"),
+// 1 for every other end (refused, a transfer that broke off, a lost line).
+ExitCode ExitCodeOf(const engine::RequestEnd& end);
+
+// After a failed transfer: its own reason on `err` ("quaylink-cli: ..."), unless the
+// engine's message already said it.
+void SayTransferFailure(HeadlessUi& ui, const engine::RequestEnd& end);
 
 // True when --port was given; otherwise says so on err.
 bool RequirePort(const CommandContext& ctx);

@@ -16,7 +16,7 @@ namespace ql::station {
 class BridgeRegistration {
  public:
   BridgeRegistration() = default;
-  // Writes the record into `folder` (created when missing); Ok() tells whether it was
+  // Writes the record into `folder` (created when missing); ok() tells whether it was
   // written. A folder that belongs to another user is not written to.
   BridgeRegistration(const std::filesystem::path& folder, const std::string& name,
                      const std::string& devicePath);
@@ -26,7 +26,7 @@ class BridgeRegistration {
   BridgeRegistration(const BridgeRegistration&) = delete;
   BridgeRegistration& operator=(const BridgeRegistration&) = delete;
 
-  bool Ok() const { return !file_.empty(); }
+  bool ok() const { return !file_.empty(); }
   const std::filesystem::path& File() const { return file_; }
   // Removes the record; does nothing when there is none.
   void Remove();

@@ -119,7 +119,7 @@ void StationServer::ReceiveFirmware(const FollowUp& followUp) {
   if (data) {
     const auto check = records::CheckFirmwareContainer(followUp.family, *data);
     received.label = check.label;
-    received.valid = check.Ok();
+    received.valid = check.ok();
   }
   state_.firmware[followUp.family] = received;
   log_ << "firmware " << received.fileName << ": " << out.total << " bytes, "
