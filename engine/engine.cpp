@@ -292,6 +292,8 @@ void Engine::SendCommand(std::uint8_t code, std::span<const std::uint8_t> payloa
   if (monitor_ != nullptr && monitor_->MonitorVisible()) {
     monitor_->LogSent({transmit_.data(), size});
   }
+  // A flooding line is reported once per request, not once per dropped chunk.
+  channel_.RearmOverflowReport();
   pacer_.Start({transmit_.data(), size});
   ui_.EnableMainControls(true);
   lastCommand_ = code;

@@ -99,7 +99,7 @@ class StationSession {
   const std::optional<engine::RequestEnd>& AutomaticRead() const { return automaticRead_; }
 
   // Runs `start`, which starts the operation of `request`, and the loop until that
-  // operation ends. Past `limit` the engine gives it up as a time-out ("Send timeOut").
+  // operation ends. Past `limit` the engine gives it up as a time-out.
   engine::RequestEnd Run(std::uint8_t request, const std::function<void()>& start,
                          std::chrono::milliseconds limit = kRequestLimit);
 
@@ -121,7 +121,7 @@ class StationSession {
   std::optional<engine::RequestEnd> automaticRead_;
 };
 
-// The exit code of an operation's end: 0 done, 3 no answer to a request ("Send timeOut"),
+// The exit code of an operation's end: 0 done, 3 no answer to a request,
 // 1 for every other end (refused, a transfer that broke off, a lost line).
 ExitCode ExitCodeOf(const engine::RequestEnd& end);
 
