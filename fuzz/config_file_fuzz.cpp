@@ -22,8 +22,9 @@ class Quiet final : public ql::records::IMessageSink {
   void ShowMessage(std::string_view) override {}
 };
 
+// Made once and never destroyed, so the clean-up at exit can still read it.
 const fs::path& Drive() {
-  static const fs::path root = [] {
+  static const auto* root = new fs::path([] {
     const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
     std::string pattern = (base / "quaylink-fuzz-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
@@ -32,8 +33,8 @@ const fs::path& Drive() {
     }
     std::atexit([] { fs::remove_all(Drive()); });
     return fs::path(pattern);
-  }();
-  return root;
+  }());
+  return *root;
 }
 
 void Put(std::string_view relative, const std::uint8_t* data, std::size_t size) {

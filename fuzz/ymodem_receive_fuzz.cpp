@@ -43,8 +43,7 @@ class Sender final : public ql::link::IByteWriter {
     line_.Feed(script_.subspan(1, n));
     script_ = script_.subspan(1 + n);
   }
-  std::size_t WriteWithin(std::span<const std::uint8_t> bytes,
-                          std::chrono::milliseconds) override {
+  std::size_t WriteWithin(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override {
     SendNextChunk();
     return bytes.size();
   }
@@ -59,8 +58,8 @@ class Sender final : public ql::link::IByteWriter {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   // The first byte picks the role; the rest is the sender's script.
-  const auto role = (data[0] & 1) != 0 ? ql::link::ReceiverRole::Station
-                                       : ql::link::ReceiverRole::Tool;
+  const auto role =
+      (data[0] & 1) != 0 ? ql::link::ReceiverRole::Station : ql::link::ReceiverRole::Tool;
   JumpingClock clock;
   ql::link::TransferStream line(clock);
   Sender sender(line, {data + 1, size - 1});
