@@ -1,5 +1,6 @@
 #include "link/port_discovery.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <limits>
 #include <map>
 #include <sstream>
 #include <system_error>
@@ -27,9 +29,18 @@ unsigned long PortNumber(const std::string& name) {
   return std::strtoul(name.c_str() + start, nullptr, 10);
 }
 
+// Only a process this user may signal counts: kill fails with EPERM for another user's
+// process, which is never an emulator of ours but may well hold a recycled pid.
 bool ProcessAlive(long pid) {
-  if (pid <= 0) return false;
-  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+  if (pid <= 0 || pid > std::numeric_limits<pid_t>::max()) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0;
+}
+
+// Only a serial line is offered: a record naming anything else (a file, a folder, a
+// pipe) is not an emulator's pseudo-terminal.
+bool IsCharacterDevice(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
 // A record is a few short lines; anything longer is not one of ours.
@@ -38,9 +49,9 @@ constexpr std::size_t kMaxRecordBytes = 4096;
 // The folder is shared with whatever else runs as this user: a record is read only when
 // it is a regular file (a pipe under a record's name must not hang the scan), and only
 // as far as a record can reach.
-std::map<std::string, std::string> ReadRecord(const fs::path& file) {
+std::map<std::string, std::string> ReadRecord(int folder, const char* name) {
   std::map<std::string, std::string> fields;
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  const int fd = ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return fields;
   struct stat st {};
   std::string text;
@@ -66,39 +77,112 @@ std::map<std::string, std::string> ReadRecord(const fs::path& file) {
   return fields;
 }
 
+std::string ErrnoText(int err) {
+  return std::error_code(err, std::generic_category()).message();
+}
+
+// One level of the bridge folder, open as `fd`: ours and writable by us alone.
+Status CheckLevel(int fd, const fs::path& path) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0)
+    return Status::Error(ErrorKind::Io, path.string() + ": " + ErrnoText(errno));
+  if (st.st_uid != ::geteuid()) {
+    return Status::Error(ErrorKind::BadArgument, path.string() + " belongs to another user");
+  }
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    return Status::Error(ErrorKind::BadArgument, path.string() + " is writable by other users");
+  }
+  return Status::Ok();
+}
+
+Status OpenError(const fs::path& path, int err) {
+  // O_NOFOLLOW | O_DIRECTORY: a symbolic link gives ELOOP, anything else ENOTDIR.
+  if (err == ELOOP || err == ENOTDIR) {
+    return Status::Error(ErrorKind::BadArgument, path.string() + " is not a folder");
+  }
+  return Status::Error(ErrorKind::Io, path.string() + ": " + ErrnoText(err));
+}
+
+// Opens the bridge folder for reading after checking it and its parent, each opened
+// without following a link so that what is checked is what is read. The descriptor, or
+// -1 with the reason in `why` and `missing` set when a level does not exist.
+int OpenTrustedFolder(const fs::path& folder, Status& why, bool& missing) {
+  missing = false;
+  const fs::path clean = folder.has_filename() ? folder : folder.parent_path();
+  const fs::path parent = clean.has_parent_path() ? clean.parent_path() : fs::path(".");
+  const int parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (parentFd < 0) {
+    missing = errno == ENOENT;
+    why = OpenError(parent, errno);
+    return -1;
+  }
+  why = CheckLevel(parentFd, parent);
+  if (!why.ok()) {
+    ::close(parentFd);
+    return -1;
+  }
+  const int fd =
+      ::openat(parentFd, clean.filename().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  const int openErrno = errno;
+  ::close(parentFd);
+  if (fd < 0) {
+    missing = openErrno == ENOENT;
+    why = OpenError(clean, openErrno);
+    return -1;
+  }
+  why = CheckLevel(fd, clean);
+  if (!why.ok()) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 int ScanSysfs(const DiscoveryRoots& roots, std::vector<PortEntry>& out) {
   std::error_code ec;
   fs::directory_iterator it(roots.sysClassTty, ec);
   if (ec) return ec == std::errc::no_such_file_or_directory ? 0 : -1;
-  for (const auto& entry : it) {
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (out.size() >= kMaxPorts) break;
     std::error_code linkError;
-    const fs::path driver = fs::read_symlink(entry.path() / "device" / "driver", linkError);
+    const fs::path driver = fs::read_symlink(it->path() / "device" / "driver", linkError);
     if (linkError || driver.filename() != kBridgeDriver) continue;
-    const std::string name = entry.path().filename().string();
+    const std::string name = it->path().filename().string();
     out.push_back({name, (roots.dev / name).string()});
   }
-  return 0;
+  return ec ? -1 : 0;
 }
 
 int ScanBridges(const DiscoveryRoots& roots, std::vector<PortEntry>& out) {
   const fs::path folder = roots.bridges.empty() ? BridgeFolder() : roots.bridges;
-  std::error_code ec;
-  fs::directory_iterator it(folder, ec);
-  if (ec) return ec == std::errc::no_such_file_or_directory ? 0 : -1;
-  for (const auto& entry : it) {
-    if (out.size() >= kMaxPorts) break;
-    if (entry.path().extension() != ".bridge") continue;
-    auto fields = ReadRecord(entry.path());
+  Status why;
+  bool missing = false;
+  const int fd = OpenTrustedFolder(folder, why, missing);
+  if (fd < 0) return missing ? 0 : -1;
+  DIR* dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    ::close(fd);
+    return -1;
+  }
+  int result = 0;
+  while (out.size() < kMaxPorts) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (entry == nullptr) {
+      if (errno != 0) result = -1;
+      break;
+    }
+    if (fs::path(entry->d_name).extension() != ".bridge") continue;
+    auto fields = ReadRecord(::dirfd(dir), entry->d_name);
     const std::string& name = fields["name"];
     const std::string& path = fields["path"];
     if (name.empty() || path.empty()) continue;
     if (!ProcessAlive(std::strtol(fields["pid"].c_str(), nullptr, 10))) continue;
-    std::error_code existsError;
-    if (!fs::exists(path, existsError)) continue;
+    if (!IsCharacterDevice(path)) continue;
     out.push_back({name, path});
   }
-  return 0;
+  ::closedir(dir);
+  return result;
 }
 
 }  // namespace
@@ -108,6 +192,29 @@ fs::path BridgeFolder() {
     return fs::path(runtime) / "quaylink" / "bridges";
   }
   return fs::path("/tmp") / ("quaylink-" + std::to_string(::getuid())) / "bridges";
+}
+
+Status CheckBridgeFolder(const fs::path& folder) {
+  Status why;
+  bool missing = false;
+  const int fd = OpenTrustedFolder(folder, why, missing);
+  if (fd >= 0) ::close(fd);
+  return why;
+}
+
+Status MakeBridgeFolder(const fs::path& folder) {
+  const fs::path clean = folder.has_filename() ? folder : folder.parent_path();
+  const fs::path parent = clean.has_parent_path() ? clean.parent_path() : fs::path(".");
+  std::error_code ec;
+  if (parent.has_parent_path()) fs::create_directories(parent.parent_path(), ec);
+  // mkdir never replaces what stands under the name; the check below judges that.
+  for (const fs::path& level : {parent, clean}) {
+    if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) {
+      return Status::Error(ErrorKind::Io,
+                           "cannot create " + level.string() + ": " + ErrnoText(errno));
+    }
+  }
+  return CheckBridgeFolder(clean);
 }
 
 int DiscoverPorts(const DiscoveryRoots& roots, std::vector<PortEntry>& out) {

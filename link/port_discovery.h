@@ -8,14 +8,22 @@
 //   name=<port name shown to the technician, e.g. station7>
 //   path=<device path to open, e.g. /dev/pts/7>
 //   pid=<process id of the emulator>
-// A record whose process is gone or whose device path does not exist is ignored, so an
-// emulator that was killed leaves nothing visible behind.
+// A record whose process is gone (or is not one this user may signal) or whose device
+// path is not a character device is ignored, so an emulator that was killed leaves
+// nothing visible behind.
+//
+// The folder decides which devices the tool offers to open, and without XDG_RUNTIME_DIR
+// it has a name in /tmp that another local user can predict and make first. It is used
+// only when the folder and its parent are folders (not symbolic links) owned by this
+// user and writable by nobody else; the emulator creates both with mode 0700.
 
 #include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "link/status.h"
 
 namespace ql::link {
 
@@ -33,10 +41,19 @@ struct DiscoveryRoots {
 // $XDG_RUNTIME_DIR/quaylink/bridges, or /tmp/quaylink-<uid>/bridges without it.
 std::filesystem::path BridgeFolder();
 
+// Ok when `folder` and its parent may be trusted as described above; BadArgument with
+// the reason when they are there but not to be trusted; Io when they cannot be examined
+// (also when they do not exist).
+Status CheckBridgeFolder(const std::filesystem::path& folder);
+// Creates `folder` and its parent where missing, each with mode 0700 (levels above them
+// as std::filesystem does), then checks them with CheckBridgeFolder.
+Status MakeBridgeFolder(const std::filesystem::path& folder);
+
 inline constexpr std::size_t kMaxPorts = 50;
 
 // Appends the ports found to `out`, at most kMaxPorts in all. Returns 0 when the scan
-// ended normally, -1 when a folder could not be read (what was found stays).
+// ended normally, -1 when a folder could not be read or the bridge folder is not trusted
+// (nothing is listed from it; what was found elsewhere stays).
 int DiscoverPorts(const DiscoveryRoots& roots, std::vector<PortEntry>& out);
 
 // The port list behind the port selector: refreshed on demand, sorted by port number.

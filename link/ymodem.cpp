@@ -395,6 +395,7 @@ class YmodemReceiver {
 
   bool fileOpen_ = false;  // the sink holds a begun file
   std::string name_;
+  std::uint64_t declared_ = 0;
   std::uint64_t remaining_ = 0;
   std::uint64_t total_ = 0;
 
@@ -605,9 +606,17 @@ YmodemReceiver::Step YmodemReceiver::OnHeader(const Packet& packet) {
       break;
   }
   DiscardFile();
+  if (header.size > kMaxReceivedFileSize) {
+    return Cancel(
+        Status::Error(ErrorKind::Protocol, "file refused: " + header.name + " declares " +
+                                               std::to_string(header.size) +
+                                               " bytes, more than the largest " + "file taken (" +
+                                               std::to_string(kMaxReceivedFileSize) + " bytes)"));
+  }
   if (Status s = sink_.BeginFile(header.name, header.size); !s.ok()) return Cancel(std::move(s));
   fileOpen_ = true;
   name_ = header.name;
+  declared_ = header.size;
   remaining_ = header.size;
   if (!Answer({kAck, kCrcRequest})) return Fail(LineFailed());
   observer_.RestartWatchdog();
@@ -631,6 +640,13 @@ YmodemReceiver::Step YmodemReceiver::OnData(const Packet& packet) {
     return ok ? Step::Continue : Fail(LineFailed());
   }
   if (packet.number != wanted) return Nak();
+  if (remaining_ == 0) {
+    // Every declared byte is stored: a sender that goes on would keep the receive, and
+    // whoever watches it, alive for ever.
+    return Cancel(Status::Error(ErrorKind::Protocol, "the sender went on past the end of " + name_ +
+                                                         " (" + std::to_string(declared_) +
+                                                         " bytes)"));
+  }
   const std::size_t n =
       static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, packet.data.size()));
   if (n > 0) {

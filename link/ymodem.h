@@ -44,6 +44,9 @@ inline constexpr std::size_t kMaxSentNameLength = 110;
 // What the receiver's name and size buffers hold; longer ones are refused.
 inline constexpr std::size_t kMaxReceivedNameLength = 63;
 inline constexpr std::size_t kMaxSizeTextLength = 15;
+// The largest file the receiver takes. Log files and firmware images are far smaller; a
+// header declaring more is cancelled, so a sender cannot keep a receive going for ever.
+inline constexpr std::uint64_t kMaxReceivedFileSize = std::uint64_t{64} << 20;
 // Fills the last data block after the file's end; the receiver cuts it off by the size.
 inline constexpr std::uint8_t kFiller = 0x1A;
 
@@ -155,8 +158,10 @@ class CYmodem {
   // 'C' asks a standard sender to start. A name that is not a plain file name is refused
   // with NAK and ends the receive. Each file goes to the sink under the sender's name
   // and is committed at its end; a sink that refuses or fails a file ends the receive
-  // with the sink's status, the sender told with CAN CAN, and the file aborted. `sink`
-  // must stay valid during the call.
+  // with the sink's status, the sender told with CAN CAN, and the file aborted. A header
+  // declaring more than kMaxReceivedFileSize, and a new data block after the declared
+  // size has arrived, are cancelled the same way (Protocol). `sink` must stay valid
+  // during the call.
   ReceiveOutcome Receive(IFileSink& sink, ReceiverRole role = ReceiverRole::Tool);
 
   // The next received byte within kByteTimeout; nothing on time-out (which sets

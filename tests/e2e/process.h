@@ -9,8 +9,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -33,8 +35,11 @@ inline std::vector<char*> Argv(std::vector<std::string>& args) {
 }  // namespace detail
 
 // Runs a program to its end (at most `limit`, then it is killed) and captures its output.
+// `during`, when given, runs on its own thread with the program's pid while it runs; the
+// program is not reaped before `during` returns, so the pid stays its own.
 inline RunResult RunProgram(std::vector<std::string> args,
-                            std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+                            std::chrono::milliseconds limit = std::chrono::seconds(60),
+                            const std::function<void(pid_t)>& during = nullptr) {
   int outPipe[2];
   int errPipe[2];
   if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
@@ -55,6 +60,8 @@ inline RunResult RunProgram(std::vector<std::string> args,
     ::close(errPipe[0]);
     throw std::runtime_error("cannot start " + args[0]);
   }
+  std::thread beside;
+  if (during) beside = std::thread([&during, pid] { during(pid); });
   const auto end = std::chrono::steady_clock::now() + limit;
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
   int open = 2;
@@ -82,6 +89,7 @@ inline RunResult RunProgram(std::vector<std::string> args,
   for (auto& f : fds) {
     if (f.fd >= 0) ::close(f.fd);
   }
+  if (beside.joinable()) beside.join();
   int status = 0;
   ::waitpid(pid, &status, 0);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

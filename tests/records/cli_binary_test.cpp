@@ -28,8 +28,9 @@ class CliBinary : public ::testing::Test {
  protected:
   std::string P(const char* name) const { return "'" + (dir_.path() / name).string() + "'"; }
 
-  CliRun Cli(const std::string& arguments) const {
-    const std::string command = std::string("'") + QUAYLINK_CLI_PATH + "' " + arguments + " >" +
+  // `environment`: assignments put before the program, each followed by a space.
+  CliRun Cli(const std::string& arguments, const std::string& environment = "") const {
+    const std::string command = environment + "'" + QUAYLINK_CLI_PATH + "' " + arguments + " >" +
                                 P("stdout.txt") + " 2>" + P("stderr.txt");
     const int status = std::system(command.c_str());
     const auto out = ReadBytes(dir_.path() / "stdout.txt");
@@ -161,6 +162,77 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"MissingOptionIsNamed", "--port /dev/null read docking", 2, "", "--out"},
         LineCase{"PortAfterTheCommand", "info --port /dev/quaylink-missing", 2, "",
                  "Port open fail"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// Results that cannot be written are a failure: each command here prints results, and
+// with stdout on a full disk it exits 2 and says why on stderr.
+struct FullDiskCase {
+  const char* name;
+  const char* arguments;  // FW stands for a valid rvx firmware file
+};
+void PrintTo(const FullDiskCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class CliFullDisk : public CliBinary, public ::testing::WithParamInterface<FullDiskCase> {
+ protected:
+  void SetUp() override {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
+    // A firmware file to verify, and a live emulator's record for `ports` to list.
+    WriteBare(3000);
+    ASSERT_EQ(Cli("firmware pack --family rvx --tag 1 " + P("bare.bin") + " " + P("fw.bin")).code,
+              0);
+    const fs::path bridges = dir_.path() / "runtime" / "quaylink" / "bridges";
+    fs::create_directories(bridges);
+    fs::permissions(bridges.parent_path(), fs::perms::owner_all);
+    fs::permissions(bridges, fs::perms::owner_all);
+    const std::string record =
+        "name=station9\npath=/dev/null\npid=" + std::to_string(::getpid()) + "\n";
+    WriteBytes(bridges / "9.bridge", std::vector<std::uint8_t>(record.begin(), record.end()));
+  }
+  // The command line of the case, in the test's own runtime folder.
+  std::string Program() const {
+    std::string arguments = GetParam().arguments;
+    if (const auto at = arguments.find("FW"); at != std::string::npos) {
+      arguments.replace(at, 2, P("fw.bin"));
+    }
+    return "XDG_RUNTIME_DIR=" + P("runtime") + " '" + QUAYLINK_CLI_PATH + "' " + arguments;
+  }
+};
+
+TEST_P(CliFullDisk, ExitsTwoWithAMessage) {
+  // The same command on a writable stdout prints something, so the full disk is hit.
+  const int normal = std::system((Program() + " >" + P("stdout.txt") + " 2>/dev/null").c_str());
+  ASSERT_TRUE(WIFEXITED(normal));
+  ASSERT_EQ(WEXITSTATUS(normal), 0);
+  ASSERT_FALSE(ReadBytes(dir_.path() / "stdout.txt").empty());
+
+  const int full = std::system((Program() + " >/dev/full 2>" + P("stderr.txt")).c_str());
+  const auto err = ReadBytes(dir_.path() / "stderr.txt");
+  const std::string message(err.begin(), err.end());
+  ASSERT_TRUE(WIFEXITED(full));
+  EXPECT_EQ(WEXITSTATUS(full), 2) << message;
+  EXPECT_NE(message.find("cannot write the results"), std::string::npos) << message;
+}
+
+TEST_F(CliBinary, PortsSaysWhyAnEmulatorsFolderIsNotUsed) {
+  const fs::path bridges = dir_.path() / "runtime" / "quaylink" / "bridges";
+  fs::create_directories(bridges);
+  fs::permissions(bridges, fs::perms::all);  // anyone could plant a port here
+  const std::string record =
+      "name=station9\npath=/dev/null\npid=" + std::to_string(::getpid()) + "\n";
+  WriteBytes(bridges / "9.bridge", std::vector<std::uint8_t>(record.begin(), record.end()));
+  const CliRun r = Cli("ports", "XDG_RUNTIME_DIR=" + P("runtime") + " ");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out.find("station9"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("writable by other users"), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CliFullDisk,
+    ::testing::Values(FullDiskCase{"Ports", "ports"}, FullDiskCase{"Version", "--version"},
+                      FullDiskCase{"Help", "--help"},
+                      FullDiskCase{"Verify", "firmware verify --family rvx FW"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -333,6 +333,83 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(row.param.label);
     });
 
+// A sender that goes on after the size it declared: every new block would be
+// acknowledged and keep the receive alive for ever. The first block past the size is
+// cancelled, however the sender goes on.
+TEST_F(ReceiveTest, ASenderThatGoesOnPastTheDeclaredSizeIsCancelled) {
+  stream_.Feed(Header("a.bin", "1500"));
+  std::uint8_t next = 1;
+  peer_.onEmpty = [&](const Bytes&) {
+    const std::uint8_t number = next++;
+    return Block(kStx, number, Pattern(1024, number));
+  };
+  const ReceiveOutcome outcome = Receive();
+  EXPECT_EQ(outcome.status.kind, ErrorKind::Protocol);
+  EXPECT_NE(outcome.status.message.find("past the end of a.bin"), std::string::npos)
+      << outcome.status.message;
+  EXPECT_EQ(outcome.total, 0u);
+  // Blocks 1 and 2 (the padded last one) are taken, block 3 is not.
+  EXPECT_EQ(peer_.Writes(), (std::vector<Bytes>{kAckC, {kAck}, {kAck}, {kCan, kCan}}));
+  EXPECT_TRUE(Stored().empty());
+  EXPECT_EQ(sink_.Aborted(), 1);
+}
+
+TEST_F(ReceiveTest, ARepeatOfTheLastBlockAfterTheSizeIsStillAcknowledged) {
+  const Bytes content = Pattern(2048);
+  const std::vector<Bytes> blocks = DataBlocks(content);
+  stream_.Feed(Header("a.bin", "2048"));
+  peer_.Script({blocks[0], blocks[1], blocks[1], {kEot}, BatchEnd()});
+  const ReceiveOutcome outcome = Receive();
+  ASSERT_TRUE(outcome.status.ok()) << outcome.status.message;
+  EXPECT_EQ(peer_.Writes(), (std::vector<Bytes>{kAckC, {kAck}, {kAck}, {kAck}, {kAck}, {kAck}}));
+  EXPECT_EQ(sink_.File("a.bin"), content);
+}
+
+// The declared size is bounded before anything is begun: a header declaring more than a
+// received file may have is cancelled, whatever the sink would take.
+struct DeclaredSizeCase {
+  const char* label;
+  std::string size;
+  bool taken;
+};
+void PrintTo(const DeclaredSizeCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
+class ReceiveDeclaredSize : public ReceiveTest,
+                            public testing::WithParamInterface<DeclaredSizeCase> {};
+
+TEST_P(ReceiveDeclaredSize, IsTakenOnlyUpToTheLimit) {
+  sink_.maxFileSize = UINT64_MAX;
+  stream_.Feed(Header("big.log", GetParam().size));
+  // A sender that is taken gives up at once, so the test need not send the data.
+  peer_.Script({{kCan, kCan}});
+  const ReceiveOutcome outcome = Receive();
+  EXPECT_FALSE(outcome.status.ok());
+  EXPECT_TRUE(Stored().empty());
+  const std::vector<Bytes> writes = peer_.Writes();
+  ASSERT_FALSE(writes.empty());
+  if (GetParam().taken) {
+    EXPECT_EQ(writes[0], kAckC);
+    EXPECT_EQ(sink_.Begun(), 1);
+  } else {
+    EXPECT_EQ(writes, (std::vector<Bytes>{{kCan, kCan}}));
+    EXPECT_EQ(outcome.status.kind, ErrorKind::Protocol);
+    EXPECT_NE(outcome.status.message.find("big.log"), std::string::npos) << outcome.status.message;
+    EXPECT_EQ(sink_.Begun(), 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReceiveDeclaredSize,
+                         // 64 MiB, as the README gives it.
+                         testing::Values(DeclaredSizeCase{"at_the_limit", "67108864", true},
+                                         DeclaredSizeCase{"one_past_the_limit", "67108865", false},
+                                         DeclaredSizeCase{"fifteen_digits", "999999999999999",
+                                                          false}),
+                         [](const testing::TestParamInfo<DeclaredSizeCase>& row) {
+                           return std::string(row.param.label);
+                         });
+
 TEST_F(ReceiveTest, ASinkThatCannotTakeFilesEndsTheReceiveBeforeAnythingIsSent) {
   sink_.prepareFails = Status::Error(ErrorKind::BadArgument, "/gone is not a folder");
   stream_.Feed(Header("a.bin", "300"));

@@ -72,6 +72,11 @@ std::optional<std::string> CheckRecord(RecordType type, const std::vector<std::u
 ExitCode Ports(const CommandContext& ctx) {
   link::PortList ports;
   ports.Refresh(link::DiscoveryRoots{});
+  // Emulators missing from the list for a reason the technician should know.
+  if (const link::Status bridges = link::CheckBridgeFolder(link::BridgeFolder());
+      bridges.kind == link::ErrorKind::BadArgument) {
+    ctx.err << "quaylink-cli: emulators' ports not listed: " << bridges.message << "\n";
+  }
   for (const link::PortEntry& p : ports.Entries())
     ctx.out << p.name << '\t' << p.devicePath << '\n';
   return ExitCode::Ok;

@@ -18,6 +18,7 @@ void HeadlessUi::ShowMessage(std::string_view text) {
 }
 
 void HeadlessUi::Say(std::string_view text) {
+  lastSaid_ = text;
   err_ << text << "\n";
 }
 
@@ -48,10 +49,23 @@ RequestEnd StationSession::WaitFor(std::uint8_t request, std::size_t from,
     }
     return nullptr;
   };
-  if (!loop_.RunUntil([&] { return find() != nullptr; }, limit)) engine_->AbandonRequest();
+  const auto ended = [&] { return find() != nullptr || stopSignal_.has_value(); };
+  if (!loop_.RunUntil(ended, limit)) engine_->AbandonRequest();
   if (const RequestEnd* end = find()) return *end;
+  if (stopSignal_) {
+    // The session's end (Disconnect, then the engine's end) stops what still runs.
+    return {request, RequestOutcome::Aborted,
+            link::Status::Error(link::ErrorKind::Aborted,
+                                "stopped by " + StopSignals::Name(*stopSignal_))};
+  }
   return {request, RequestOutcome::TimedOut,
           link::Status::Error(link::ErrorKind::Timeout, "no answer")};
+}
+
+void StationSession::OnStopSignal(int signal) {
+  if (stopSignal_) return;
+  stopSignal_ = signal;
+  ui_.Say("quaylink-cli: stopped by " + StopSignals::Name(signal));
 }
 
 RequestEnd StationSession::Run(std::uint8_t request, const std::function<void()>& start,
@@ -74,7 +88,9 @@ ExitCode StationSession::Connect(const std::string& device) {
   if (protocol::HasDetectorRecord(stationType_)) {
     // The read that the device type answer started; only the read command judges it.
     automaticRead_ = WaitFor(protocol::cmd::kReadRecord, ui_.ends.size(), kRequestLimit);
-    if (automaticRead_->outcome == RequestOutcome::LineLost) return ExitCode::Refused;
+    if (automaticRead_->outcome == RequestOutcome::LineLost || stopSignal_) {
+      return ExitCode::Refused;
+    }
   }
   return ExitCode::Ok;
 }
@@ -96,10 +112,12 @@ ExitCode ExitCodeOf(const RequestEnd& end) {
 }
 
 void SayTransferFailure(HeadlessUi& ui, const RequestEnd& end) {
-  if (end.status.ok() || end.status.message.empty() || end.status.message == ui.lastMessage) {
+  const std::string line = "quaylink-cli: " + end.status.message;
+  if (end.status.ok() || end.status.message.empty() || end.status.message == ui.lastMessage ||
+      line == ui.LastSaid()) {
     return;
   }
-  ui.Say("quaylink-cli: " + end.status.message);
+  ui.Say(line);
 }
 
 bool RequirePort(const CommandContext& ctx) {

@@ -2,7 +2,9 @@
 // A connection to a station driven by the engine without a window: the command-line
 // tool's UI thread is its own event loop, the "pages" are the record bytes. Commands start
 // the engine's operations and wait for their typed ends; the engine's messages go to
-// stderr as they come.
+// stderr as they come. While a session lives, SIGINT, SIGTERM and SIGHUP stop it (see
+// StopSignals): the wait in progress ends Aborted, every later one at once, and the
+// session's end stops a transfer still running, dropping a file not received whole.
 
 #include <array>
 #include <chrono>
@@ -18,6 +20,7 @@
 #include "engine/event_loop_timer_host.h"
 #include "link/event_loop.h"
 #include "tools/cli/commands.h"
+#include "tools/cli/stop_signals.h"
 
 namespace ql::cli {
 
@@ -64,6 +67,8 @@ class HeadlessUi final : public engine::IEngineUi {
 
   // A line of the tool's own on stderr, among the engine's messages.
   void Say(std::string_view text);
+  // The last line said with Say.
+  const std::string& LastSaid() const { return lastSaid_; }
 
   int selectedTab = engine::kTabDocking;
   engine::ConnectionState state = engine::ConnectionState::Closed;
@@ -76,6 +81,7 @@ class HeadlessUi final : public engine::IEngineUi {
 
  private:
   std::ostream& err_;
+  std::string lastSaid_;
 };
 
 class StationSession {
@@ -99,15 +105,20 @@ class StationSession {
   const std::optional<engine::RequestEnd>& AutomaticRead() const { return automaticRead_; }
 
   // Runs `start`, which starts the operation of `request`, and the loop until that
-  // operation ends. Past `limit` the engine gives it up as a time-out.
+  // operation ends. Past `limit` the engine gives it up as a time-out. After a stop signal
+  // it ends Aborted, the signal named in its status.
   engine::RequestEnd Run(std::uint8_t request, const std::function<void()>& start,
                          std::chrono::milliseconds limit = kRequestLimit);
+
+  // The stop signal received, if any.
+  std::optional<int> StopSignal() const { return stopSignal_; }
 
   engine::Engine& Engine() { return *engine_; }
   HeadlessUi& Ui() { return ui_; }
   link::EventLoop& Loop() { return loop_; }
 
  private:
+  void OnStopSignal(int signal);
   // Waits for the first end of `request` reported from index `from` on.
   engine::RequestEnd WaitFor(std::uint8_t request, std::size_t from,
                              std::chrono::milliseconds limit);
@@ -119,6 +130,9 @@ class StationSession {
   std::unique_ptr<engine::Engine> engine_;
   protocol::DeviceType stationType_ = protocol::DeviceType::None;
   std::optional<engine::RequestEnd> automaticRead_;
+  std::optional<int> stopSignal_;
+  // Last: its watcher is gone before anything it posts to can go.
+  StopSignals stopSignals_{loop_, [this](int signal) { OnStopSignal(signal); }};
 };
 
 // The exit code of an operation's end: 0 done, 3 no answer to a request,
@@ -126,7 +140,7 @@ class StationSession {
 ExitCode ExitCodeOf(const engine::RequestEnd& end);
 
 // After a failed transfer: its own reason on `err` ("quaylink-cli: ..."), unless the
-// engine's message already said it.
+// engine's message or the tool's last line already said it.
 void SayTransferFailure(HeadlessUi& ui, const engine::RequestEnd& end);
 
 // True when --port was given; otherwise says so on err.

@@ -1,6 +1,5 @@
 #include "tools/station/bridge_registration.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -8,37 +7,34 @@
 #include <system_error>
 
 #include "io/staged_file.h"
+#include "link/port_discovery.h"
 
 namespace ql::station {
 namespace fs = std::filesystem;
 
-namespace {
-
-// The folder may sit in /tmp, where another user could have made it first: a record in
-// a folder someone else controls could be swapped under the tool.
-bool OwnFolder(const fs::path& folder) {
-  struct stat st {};
-  return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
-}
-
-}  // namespace
-
 BridgeRegistration::BridgeRegistration(const fs::path& folder, const std::string& name,
                                        const std::string& devicePath) {
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (ec || !OwnFolder(folder)) return;
+  // Discovery lists nothing from a folder another user could write to, and a record
+  // there could be swapped under the tool: such a folder is not written to.
+  if (const link::Status s = link::MakeBridgeFolder(folder); !s.ok()) {
+    problem_ = s.message;
+    return;
+  }
   const std::string pid = std::to_string(::getpid());
   const std::string record = "name=" + name + "\npath=" + devicePath + "\npid=" + pid + "\n";
   io::StagedFile staged;
-  if (!staged.Create(folder, pid + ".bridge")) return;
   const std::span bytes(reinterpret_cast<const std::uint8_t*>(record.data()), record.size());
-  if (!staged.Write(bytes)) return;
+  if (!staged.Create(folder, pid + ".bridge") || !staged.Write(bytes)) {
+    problem_ = "cannot write a record in " + folder.string() + ": " + staged.Error();
+    return;
+  }
   const fs::path file = folder / (pid + ".bridge");
   if (staged.Commit()) {
     file_ = file;
   } else {
     // Only the folder's flush may have failed after the rename: leave no record behind.
+    problem_ = "cannot store " + file.string() + ": " + staged.Error();
+    std::error_code ec;
     fs::remove(file, ec);
   }
 }
@@ -48,7 +44,7 @@ BridgeRegistration::~BridgeRegistration() {
 }
 
 BridgeRegistration::BridgeRegistration(BridgeRegistration&& other) noexcept
-    : file_(std::move(other.file_)) {
+    : file_(std::move(other.file_)), problem_(std::move(other.problem_)) {
   other.file_.clear();
 }
 
@@ -56,6 +52,7 @@ BridgeRegistration& BridgeRegistration::operator=(BridgeRegistration&& other) no
   if (this != &other) {
     Remove();
     file_ = std::move(other.file_);
+    problem_ = std::move(other.problem_);
     other.file_.clear();
   }
   return *this;

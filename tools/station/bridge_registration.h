@@ -16,8 +16,10 @@ namespace ql::station {
 class BridgeRegistration {
  public:
   BridgeRegistration() = default;
-  // Writes the record into `folder` (created when missing); ok() tells whether it was
-  // written. A folder that belongs to another user is not written to.
+  // Writes the record into `folder`, creating it and its parent with mode 0700 where
+  // missing (link::MakeBridgeFolder); ok() tells whether it was written, Problem() why
+  // not. A folder that discovery would not trust (another user's, writable by others, a
+  // symbolic link) is not written to.
   BridgeRegistration(const std::filesystem::path& folder, const std::string& name,
                      const std::string& devicePath);
   ~BridgeRegistration();
@@ -27,12 +29,15 @@ class BridgeRegistration {
   BridgeRegistration& operator=(const BridgeRegistration&) = delete;
 
   bool ok() const { return !file_.empty(); }
+  // Why the record was not written; empty when it was, or when nothing was asked.
+  const std::string& Problem() const { return problem_; }
   const std::filesystem::path& File() const { return file_; }
   // Removes the record; does nothing when there is none.
   void Remove();
 
  private:
   std::filesystem::path file_;
+  std::string problem_;
 };
 
 }  // namespace ql::station

@@ -107,6 +107,11 @@ int main(int argc, char** argv) {
   if (pty) {
     const std::string name = "station" + devicePath.substr(devicePath.find_last_of('/') + 1);
     registration = station::BridgeRegistration(link::BridgeFolder(), name, devicePath);
+    // The station still serves; only port discovery will not offer it.
+    if (!registration.ok()) {
+      std::cerr << "quaylink-station: not registered for port discovery: " << registration.Problem()
+                << "\n";
+    }
   }
   std::cout << devicePath << std::endl;
 

@@ -160,20 +160,41 @@ bool LoadRecord(const fs::path& path, std::array<std::uint8_t, N>& record) {
   return true;
 }
 
-bool LoadFolder(const fs::path& dir, std::vector<StationFile>& files, std::string& error) {
+// The files of `dir` a station offers: regular files (or links to them) with names of
+// at most 19 characters, sorted. Listing goes step by step with error codes, as the
+// iterator and the entries' types throw otherwise; a folder that cannot be listed gives
+// an empty list and false, with `error` naming what failed.
+bool ListStationFiles(const fs::path& dir, std::vector<fs::path>& paths, std::string& error) {
+  paths.clear();
   std::error_code ec;
-  files.clear();
-  std::vector<fs::path> paths;
-  for (const auto& entry : fs::directory_iterator(dir, ec)) {
-    if (entry.is_regular_file() && entry.path().filename().string().size() <= 19) {
-      paths.push_back(entry.path());
+  fs::directory_iterator it(dir, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    // Not found (a dangling link) is no file; any other failure (a loop of links, no
+    // access) is a folder the station cannot read.
+    const fs::file_status status = it->status(ec);
+    if (status.type() == fs::file_type::none) {
+      error = it->path().string() + ": " + ec.message();
+      paths.clear();
+      return false;
+    }
+    ec.clear();
+    if (fs::is_regular_file(status) && it->path().filename().string().size() <= 19) {
+      paths.push_back(it->path());
     }
   }
   if (ec) {
     error = dir.string() + ": " + ec.message();
+    paths.clear();
     return false;
   }
   std::sort(paths.begin(), paths.end());
+  return true;
+}
+
+bool LoadFolder(const fs::path& dir, std::vector<StationFile>& files, std::string& error) {
+  files.clear();
+  std::vector<fs::path> paths;
+  if (!ListStationFiles(dir, paths, error)) return false;
   for (const auto& p : paths) {
     StationFile f{p.filename().string(), {}};
     if (ReadFile(p, f.content)) files.push_back(std::move(f));
