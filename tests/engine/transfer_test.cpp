@@ -150,6 +150,7 @@ TEST_F(Logs, ListAnswers) {
     Identify(c.type);
     hooks.StopTransmitter();
     ui.messages.clear();
+    engine.RefreshLogList();
     Answer(cmd::kLogList, c.payload);
     EXPECT_EQ(ui.logRows.size(), c.rows);
     EXPECT_EQ(ui.messages, std::vector<std::string>{c.message});
