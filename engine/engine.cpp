@@ -33,6 +33,25 @@ bool AnswersOperation(std::uint8_t request, std::uint8_t answer) {
   }
 }
 
+// Whether `answer` is one the request `request` (0: none in flight) can get: its own code,
+// and for the record of a write also the station's refusal.
+bool CanAnswer(std::uint8_t request, std::uint8_t answer) {
+  if (request == 0) return false;
+  return answer == request || (request == cmd::kWriteData && answer == cmd::kWriteFail);
+}
+
+// The size of the record a read of `target` asks for.
+std::size_t RecordSizeOf(std::int32_t target) {
+  switch (target) {
+    case protocol::kTargetSingleGas:
+      return records::kSingleGasOptionSize;
+    case protocol::kTargetMultiGas:
+      return records::kMultiGasOptionSize;
+    default:
+      return records::kDockingInfoSize;
+  }
+}
+
 Status Refusal(std::string_view message) {
   return Status::Error(ErrorKind::Protocol, std::string(message));
 }
@@ -298,18 +317,14 @@ void Engine::SendCommand(std::uint8_t code, std::span<const std::uint8_t> payloa
   ui_.EnableMainControls(true);
   lastCommand_ = code;
   flags_.rxActivity.store(false);
-  switch (code) {
-    case cmd::kLogList:
-    case cmd::kLogFile:
-    case cmd::kCertificateList:
-    case cmd::kCertificateData:
-      break;  // their transfers have their own supervision
-    default:
-      if (payload.size() < kLongRequest) {
-        StartTimer(timer::kResend, 200ms);
-      } else {
-        StartTimer(timer::kResponse, 500ms);
-      }
+  // A log file request is watched by the log save run's watchdog, which also covers its
+  // answer; every other request gets the response time-out of its length, the lists and
+  // the certificate included, so a silent station cannot keep one waiting for ever.
+  if (code == cmd::kLogFile) return;
+  if (payload.size() < kLongRequest) {
+    StartTimer(timer::kResend, 200ms);
+  } else {
+    StartTimer(timer::kResponse, 500ms);
   }
 }
 
@@ -399,6 +414,7 @@ void Engine::CloseConnection(const Status& reason) {
   UpdateConnectionControls();
   ui_.ClearStationClock();
   stationClockKnown_ = false;
+  answeredReadTarget_.reset();
   SetState(ConnectionState::Closed, reason);
 }
 
@@ -425,6 +441,12 @@ void Engine::ResetAfterDisconnect() {
 
 void Engine::OnSerialData() {
   link::DrainReceiveQueue(channel_.Queue(), parser_, *this, flags_, monitor_);
+  // The bytes paused the request's pacer, but no answer is on its way (they were dropped
+  // answers or noise, and no frame is half received): let the request go out whole, or
+  // the station never gets it and it runs into its time-out.
+  if (pacer_.Running() && parser_.State() == link::ParserState::Idle) {
+    flags_.rxActivity.store(false);
+  }
   ShowFirmwareProgress();
 }
 
@@ -446,10 +468,25 @@ void Engine::OnLineLost() {
   StopOperation(RequestOutcome::LineLost, lost, receiving);
 }
 
-bool Engine::Dispatch(const ReceivedFrame& frame) {
+bool Engine::BelongsToRequest(const ReceivedFrame& frame) const {
+  if (!CanAnswer(lastCommand_, frame.command)) return false;
+  // The automatic read asks for two records in a row: while the second read is out, an
+  // answer carrying the record of the read answered before is a late copy of that answer.
+  return frame.command != cmd::kReadRecord || !answeredReadTarget_ ||
+         *answeredReadTarget_ == block_.target ||
+         frame.length != RecordSizeOf(*answeredReadTarget_);
+}
+
+void Engine::Dispatch(const ReceivedFrame& frame) {
   const auto entry = std::find_if(kResponseTable.begin(), kResponseTable.end(),
                                   [&](const ResponseEntry& e) { return e.code == frame.command; });
-  if (entry == kResponseTable.end()) return false;
+  if (entry == kResponseTable.end()) return;
+  // Only the answer the request in flight waits for is acted on. Anything else (another
+  // request's answer, a second answer to a resent copy, an answer after the request was
+  // given up) is dropped without touching the request's time-out; the traffic monitor has
+  // shown it already.
+  if (!BelongsToRequest(frame)) return;
+  if (frame.command == cmd::kReadRecord) answeredReadTarget_ = block_.target;
   resendCounter_ = 0;
   KillTimer(timer::kResend);
   KillTimer(timer::kResponse);
@@ -458,13 +495,13 @@ bool Engine::Dispatch(const ReceivedFrame& frame) {
   (this->*entry->handler)(frame);
   const bool answered = answeringOperation_;
   answeringOperation_ = false;
-  // An answer to another request stopped the one in flight: nothing will end it now.
+  // The answer to a request sent outside the operation in flight stopped that operation:
+  // nothing will end it now.
   if (!answered && waiting && operation_ == waiting && !pendingEnd_ && Idle()) {
     char text[64];
     std::snprintf(text, sizeof text, "the station answered 0x%02X instead", frame.command);
     EndOperation(RequestOutcome::Refused, Status::Error(ErrorKind::Protocol, text));
   }
-  return true;
 }
 
 // ---- records -------------------------------------------------------------------------

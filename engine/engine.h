@@ -115,8 +115,9 @@ class Engine final : private link::ISerialEvents,
   void EthernetLinkTest();
   void GetIpAddress();
   // Gives up the operation in flight as its response time-out does ("Send timeOut", then
-  // TimedOut), for a front end that bounds a request the engine leaves unsupervised (the
-  // log list has no time-out of its own). Nothing happens when no operation is in flight.
+  // TimedOut): a front end's last resort when an operation outlasts every time-out the
+  // engine keeps (a transfer the station drags on). Nothing happens when no operation is
+  // in flight.
   void AbandonRequest();
 
   // ---- state the pages show ----
@@ -146,7 +147,9 @@ class Engine final : private link::ISerialEvents,
   void OnChannelMessage(std::string_view text) override;
   void OnLineLost() override;
   // link::IFrameDispatcher
-  bool Dispatch(const link::ReceivedFrame& frame) override;
+  void Dispatch(const link::ReceivedFrame& frame) override;
+  // Whether `frame` is an answer the request in flight (lastCommand_) can get.
+  bool BelongsToRequest(const link::ReceivedFrame& frame) const;
   // link::IGapTimer
   void RestartGapTimer() override;
 
@@ -259,6 +262,8 @@ class Engine final : private link::ISerialEvents,
   int resendCounter_ = 0;
   std::uint8_t timeoutTicks_ = 0;
   ReadTarget readTarget_ = ReadTarget::FollowTab;
+  // The target of the last read whose answer was taken.
+  std::optional<std::int32_t> answeredReadTarget_;
   bool readSequencePending_ = false;
   bool stationClockKnown_ = false;
   std::int64_t clockOffset_ = 0;

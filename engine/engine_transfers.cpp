@@ -5,7 +5,9 @@
 
 #include "engine/engine.h"
 #include "engine/messages.h"
+#include "protocol/name_slot.h"
 #include "records/folder_sink.h"
+#include "records/requested_file_sink.h"
 #include "rules/firmware_names.h"
 
 namespace ql::engine {
@@ -227,6 +229,12 @@ void Engine::SaveLogs(const std::vector<std::string>& names, const std::filesyst
              "\"" + name + "\" is not a log file name the station can send");
       return;
     }
+    if (name.starts_with('.')) {
+      // The receive would refuse it anyway (a hidden file is never written): say so now.
+      Refuse(cmd::kLogFile, ErrorKind::BadArgument,
+             "\"" + name + "\" is not saved: a file name may not start with a dot");
+      return;
+    }
     slots.push_back(*slot);
   }
   if (slots.empty()) {
@@ -291,14 +299,19 @@ void Engine::LogWorkerLoop() {
   for (;;) {
     std::filesystem::path folder;
     std::size_t count = 0;
+    std::string requested;
     {
       std::unique_lock lock(logMutex_);
       logWake_.wait(lock, [&] { return logWorkerStop_ || flags_.logReceiveArmed.load(); });
       if (logWorkerStop_) return;
       folder = logFolder_;
       count = logSelection_.size();
+      // The station accepted the request for this slot's file: that file and no other.
+      const std::size_t index = logFileIndex_.load();
+      if (index < count) requested = protocol::SlotToName(logSelection_[index]);
     }
-    records::FolderSink sink(folder);
+    records::FolderSink folderSink(folder);
+    records::RequestedFileSink sink(folderSink, requested);
     const link::ReceiveOutcome outcome = ymodem_.Receive(sink);
     const bool ok = outcome.status.ok() && !outcome.files.empty();
     if (!ok) {

@@ -111,8 +111,9 @@ class IEngineUi {
   // same kind again carries it on, and the later one's end is reported. Closing the port
   // ends the operation in flight: Aborted (CLOSE), LineLost, TimedOut (the device type
   // query); a log save run whose receive is under way reports when the receive has ended.
-  // An answer no operation waits for is handled as before and reports nothing; one that
-  // stops the operation in flight without being its answer ends that operation Refused.
+  // An answer the request in flight cannot get (another request's code, a second answer to
+  // a resent copy, an answer when nothing is in flight) is dropped: it changes nothing and
+  // reports nothing.
   virtual void OnRequestEnded(const RequestEnd& end) = 0;
 
   // Tabs and pages.

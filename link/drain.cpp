@@ -20,7 +20,7 @@ void DrainReceiveQueue(RxRing& queue, FrameParser& parser, IFrameDispatcher& dis
     }
     if (r.frameComplete) {
       parser.Frame().complete = false;
-      if (dispatcher.Dispatch(parser.Frame())) return;
+      dispatcher.Dispatch(parser.Frame());
     }
   }
 }

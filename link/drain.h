@@ -1,7 +1,7 @@
 #pragma once
 // The drain step of the serial-data notification: received bytes go from the receive
-// queue through the frame parser, and each completed frame goes to the dispatcher.
-// UI thread only.
+// queue through the frame parser, and each completed frame goes to the dispatcher, which
+// alone decides what a frame means and whether to act on it. UI thread only.
 
 #include <cstdint>
 #include <span>
@@ -15,9 +15,11 @@ namespace ql::link {
 class IFrameDispatcher {
  public:
   virtual ~IFrameDispatcher() = default;
-  // Returns true when a handler took the frame (draining then stops at once), false when
-  // the command code is not one the dispatcher knows.
-  virtual bool Dispatch(const ReceivedFrame& frame) = 0;
+  // Every frame that passed its checks, in the order received. The frame record is
+  // overwritten by the next one: a handler must be done with it when it returns. A handler
+  // may take the rest of the queue (a transfer starting behind its answer); the drain then
+  // ends, as the queue is empty.
+  virtual void Dispatch(const ReceivedFrame& frame) = 0;
 };
 
 // Where the traffic monitor gets its lines; absent or hidden monitors cost nothing.
@@ -29,8 +31,9 @@ class ITrafficMonitor {
   virtual void LogSent(std::span<const std::uint8_t> frame) = 0;
 };
 
-// Drains at most the bytes queued when it starts. Stops right after a handled frame:
-// the rest stays queued for the next notification.
+// Drains at most the bytes queued when it starts, handing every frame they complete to
+// the dispatcher: frames that arrived in one burst are all handled in this notification.
+// The traffic monitor gets every received line, whatever the dispatcher does with it.
 void DrainReceiveQueue(RxRing& queue, FrameParser& parser, IFrameDispatcher& dispatcher,
                        SharedFlags& flags, ITrafficMonitor* monitor);
 

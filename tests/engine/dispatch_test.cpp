@@ -174,6 +174,9 @@ TEST_P(ReadLength, WrongLengthLeavesThePageAndSaysWhy) {
   ui.messages.clear();
   ui.pages.clear();
   ui.selectedTab = c.tab;
+  engine.PageRead(c.tab == kTabDocking ? RecordType::Docking
+                  : c.type == 2        ? RecordType::MultiGas
+                                       : RecordType::SingleGas);
   Answer(cmd::kReadRecord, Pattern(c.length, 4));
   EXPECT_EQ(ui.messages, std::vector<std::string>{c.message});
   EXPECT_TRUE(ui.pages.empty());
@@ -215,6 +218,7 @@ TEST_F(Dispatch, DetectorWriteRefusedByAOneByteReadyAnswer) {
   Identify(3);
   ui.messages.clear();
   ui.selectedTab = kTabDetector;
+  engine.PageWrite(RecordType::SingleGas);
   Answer(cmd::kWriteRequest, {0});
   EXPECT_EQ(ui.messages,
             std::vector<std::string>{"Device Type Mismatch \n (Close port and re-open)"});
@@ -269,6 +273,7 @@ TEST_F(Dispatch, WriteAnswers) {
     }
     ui.messages.clear();
     ui.selectedTab = c.tab;
+    hooks.SendCommand(cmd::kWriteData, Bytes(64, 0));  // the record is out
     Answer(c.code, c.payload);
     EXPECT_EQ(ui.messages,
               c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
@@ -305,6 +310,11 @@ TEST_F(Dispatch, ClockAnswers) {
     ui = {};
     Identify(3);
     ui.messages.clear();
+    if (c.code == cmd::kReadClock) {
+      engine.ReadStationClock();
+    } else {
+      engine.SetStationClock({2016, 5, 5, 8, 9, 10});
+    }
     Answer(c.code, c.payload);
     EXPECT_EQ(ui.stationClock, c.shown);
     EXPECT_EQ(engine.StationClockKnown(), c.shown.has_value());
@@ -324,6 +334,7 @@ TEST_F(Dispatch, ClockOffsetIsPcMinusStation) {
   tm.tm_sec = 30;
   tm.tm_isdst = -1;
   clock.now = std::mktime(&tm);
+  engine.ReadStationClock();
   Answer(cmd::kReadClock, ClockPayload(2016, 3, 5, 10, 0, 0));
   EXPECT_EQ(engine.StationClockOffset(), 30);
   engine.OpenCloseButton(std::nullopt);
@@ -355,22 +366,37 @@ TEST_F(Dispatch, ServicePage) {
   EXPECT_EQ(request->payload, (Bytes{'Q', 'L', '-', '0', '0', '4', '2'}));
 
   struct Case {
+    void (Engine::*ask)();  // nothing: the serial number request is out already
     std::uint8_t code;
     Bytes payload;
     const char* message;
   };
   for (const Case& c :
-       {Case{cmd::kWriteSerialNumber, {}, "SN Write OK !!"},
-        Case{cmd::kSelfTest, {}, "Docking Self Test Complete !!"},
-        Case{cmd::kEraseFirmware, {}, "Flash erase success !!"},
-        Case{cmd::kEthernetLinkTest, {0}, "Docking Ethernet Link up Success !!"},
-        Case{cmd::kEthernetLinkTest, {1}, "Docking Ethernet Link up Fail !!"},
-        Case{cmd::kEthernetLinkTest, {0, 0}, "Docking Ethernet Link up length Fail !!"},
-        Case{cmd::kIpAddress, {10, 0}, "Docking Ethernet IP length Fail !!"}}) {
+       {Case{nullptr, cmd::kWriteSerialNumber, {}, "SN Write OK !!"},
+        Case{&Engine::SelfTest, cmd::kSelfTest, {}, "Docking Self Test Complete !!"},
+        Case{&Engine::EraseFirmware, cmd::kEraseFirmware, {}, "Flash erase success !!"},
+        Case{&Engine::EthernetLinkTest,
+             cmd::kEthernetLinkTest,
+             {0},
+             "Docking Ethernet Link up Success !!"},
+        Case{&Engine::EthernetLinkTest,
+             cmd::kEthernetLinkTest,
+             {1},
+             "Docking Ethernet Link up Fail !!"},
+        Case{&Engine::EthernetLinkTest,
+             cmd::kEthernetLinkTest,
+             {0, 0},
+             "Docking Ethernet Link up length Fail !!"},
+        Case{&Engine::GetIpAddress,
+             cmd::kIpAddress,
+             {10, 0},
+             "Docking Ethernet IP length Fail !!"}}) {
     SCOPED_TRACE(c.message);
+    if (c.ask) (engine.*c.ask)();
     Answer(c.code, c.payload);
     EXPECT_EQ(ui.messages.back(), c.message);
   }
+  engine.GetIpAddress();
   Answer(cmd::kIpAddress, {192, 168, 7, 1});
   EXPECT_EQ(ui.ip, (std::array<std::uint8_t, 4>{192, 168, 7, 1}));
 }
@@ -378,6 +404,7 @@ TEST_F(Dispatch, ServicePage) {
 TEST_F(Dispatch, FactoryDefaultReconnectsAndAsksForTheTypeAgain) {
   Identify(3);
   ui.messages.clear();
+  engine.FactoryDefault();
   Answer(cmd::kFactoryDefault, {});
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Factory default success !!"});
   EXPECT_TRUE(engine.PortOpen());

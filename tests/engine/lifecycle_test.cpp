@@ -79,19 +79,56 @@ TEST_F(Lifecycle, LongRequestTimesOutAfterElevenTicksAndResetsProgress) {
   EXPECT_EQ(hooks.LastCommand(), 0);
 }
 
-TEST_F(Lifecycle, TransferRequestsHaveNoTimeout) {
+// The log save run's watchdog watches its file requests; the request has no time-out.
+TEST_F(Lifecycle, LogFileRequestHasNoResponseTimeout) {
   ASSERT_TRUE(Open());
   Answer(cmd::kDeviceType, {3});
   ui.messages.clear();
-  for (std::uint8_t code :
-       {cmd::kLogList, cmd::kLogFile, cmd::kCertificateList, cmd::kCertificateData}) {
-    SCOPED_TRACE(static_cast<int>(code));
-    hooks.SendCommand(code, {});
-    timers.Advance(60s);
-    EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(hooks.LastCommand(), code);
-  }
+  hooks.SendCommand(cmd::kLogFile, Bytes(20, 'A'));
+  timers.Advance(60s);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(hooks.LastCommand(), cmd::kLogFile);
 }
+
+struct TimeoutCase {
+  const char* name;
+  std::uint8_t code;
+  std::size_t payload;
+  int timer;                        // the one that supervises it
+  std::chrono::milliseconds lasts;  // until "Send timeOut"
+};
+void PrintTo(const TimeoutCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class RequestTimeout : public EngineFixture, public testing::WithParamInterface<TimeoutCase> {};
+
+// The lists and the certificate get the time-out of their length, as every other request.
+TEST_P(RequestTimeout, SilentStationGetsSendTimeoutAfterTheRequestsTimeout) {
+  const TimeoutCase& c = GetParam();
+  ASSERT_TRUE(Open());
+  Answer(cmd::kDeviceType, {3});
+  ui.messages.clear();
+  hooks.SendCommand(c.code, Bytes(c.payload, 'A'));
+  EXPECT_TRUE(timers.Running(c.timer));
+  timers.Advance(c.lasts - 1ms);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(hooks.LastCommand(), c.code);
+  timers.Advance(1ms);
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Send timeOut"});
+  EXPECT_EQ(hooks.LastCommand(), 0);
+  EXPECT_FALSE(hooks.Pacer().Running()) << "the request is no longer repeated";
+  EXPECT_TRUE(engine.PortOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, RequestTimeout,
+                         testing::Values(TimeoutCase{"LogList", cmd::kLogList, 0, timer::kResend,
+                                                     20200ms},
+                                         TimeoutCase{"CertificateList", cmd::kCertificateList, 0,
+                                                     timer::kResend, 20200ms},
+                                         TimeoutCase{"CertificateData", cmd::kCertificateData, 20,
+                                                     timer::kResponse, 5500ms}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Lifecycle, ASecondRequestEndsTheFirstSilently) {
   ASSERT_TRUE(Open());

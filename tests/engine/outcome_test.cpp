@@ -75,6 +75,25 @@ class Outcomes : public EngineFixture, public testing::WithParamInterface<Outcom
     ASSERT_TRUE(hooks.Flags().logReceiveArmed.load());
   }
 
+  // Takes the request that goes out next, which must be `request`, and answers it twice
+  // with `code` and `payload`, as a station that answers a resent copy as well: in one
+  // burst, or in two.
+  void AnswerTwice(std::uint8_t request, std::uint8_t code, const Bytes& payload,
+                   bool oneBurst = false) {
+    const auto sent = TakeRequest();
+    ASSERT_TRUE(sent) << "no request went out";
+    ASSERT_EQ(sent->code, request);
+    const Bytes frame = testsupport::AnswerFrame(code, payload);
+    if (oneBurst) {
+      Bytes both = frame;
+      both.insert(both.end(), frame.begin(), frame.end());
+      Station(both);
+    } else {
+      Station(frame);
+      Station(frame);
+    }
+  }
+
   Engine& Subject() { return engine; }
 
   const std::filesystem::path folder =
@@ -335,15 +354,14 @@ INSTANTIATE_TEST_SUITE_P(
                                 },
                                 {"end FF Aborted", "end AE Done"},
                                 ErrorKind::None},
-                    // An answer to another request stops the transmitter: the read cannot end now.
-                    OutcomeCase{"AStrayAnswerEndsTheReadRefused",
+                    OutcomeCase{"AnAbandonedRequestEndsAsItsTimeOut",
                                 3,
                                 [](Outcomes& s) {
-                                  s.Subject().PageRead(RecordType::Docking);
-                                  s.Answer(cmd::kEraseFirmware, {});
+                                  s.Subject().SelfTest();
+                                  s.Subject().AbandonRequest();
                                 },
-                                {Msg(msg::kFirmwareErased), "end 33 Refused"},
-                                ErrorKind::Protocol}),
+                                {kSendTimeout, "end FF TimedOut"},
+                                ErrorKind::Timeout}),
     [](const auto& row) { return std::string(row.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -411,14 +429,13 @@ INSTANTIATE_TEST_SUITE_P(
                                 },
                                 {Msg(msg::kLogListFail), "end 34 Refused"},
                                 ErrorKind::Protocol},
-                    // The list has no time-out of its own; a front end gives it up.
-                    OutcomeCase{"LogListAbandoned",
+                    OutcomeCase{"LogListTimedOutAfterTwentySeconds",
                                 3,
                                 [](Outcomes& s) {
                                   s.Subject().RefreshLogList();
-                                  s.Silence(60s);
+                                  s.Silence(20000ms);
                                   ASSERT_TRUE(s.ui.ends.empty());
-                                  s.Subject().AbandonRequest();
+                                  s.Silence(200ms);
                                 },
                                 {kSendTimeout, "end 34 TimedOut"},
                                 ErrorKind::Timeout},
@@ -458,6 +475,127 @@ INSTANTIATE_TEST_SUITE_P(
                         {kClosing, kClosed, kLost, Msg(msg::kLogSaveFail), "end 35 LineLost"},
                         ErrorKind::Io}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// Answers the request in flight cannot get are dropped: stray ones, and the second answer
+// of a station that answers a resent copy of a request too. They neither end nor disturb
+// the operation in flight.
+INSTANTIATE_TEST_SUITE_P(
+    Answers, Outcomes,
+    testing::Values(OutcomeCase{"AutomaticReadWithEveryAnswerTwice",
+                                0,
+                                [](Outcomes& s) {
+                                  s.Subject().OpenCloseButton(std::string("fake"));
+                                  s.AnswerTwice(cmd::kDeviceType, cmd::kDeviceType, {1});
+                                  s.AnswerTwice(cmd::kReadRecord, cmd::kReadRecord, Bytes(112, 7));
+                                  s.AnswerTwice(cmd::kReadRecord, cmd::kReadRecord, Bytes(64, 8));
+                                  s.AnswerTwice(cmd::kReadClock, cmd::kReadClock,
+                                                ClockPayload(2020, 1, 2, 3, 4, 5));
+                                  EXPECT_EQ(s.ui.pages[RecordType::SingleGas], Bytes(112, 7));
+                                  EXPECT_EQ(s.ui.pages[RecordType::Docking], Bytes(64, 8));
+                                },
+                                {"state Opening", "state Identifying", "state Ready", "end 40 Done",
+                                 Msg(msg::kReadComplete), "end 33 Done"},
+                                ErrorKind::None},
+                    OutcomeCase{"ReadWithEveryAnswerTwiceInOneBurst",
+                                3,
+                                [](Outcomes& s) {
+                                  s.Subject().PageRead(RecordType::Docking);
+                                  s.AnswerTwice(cmd::kReadRecord, cmd::kReadRecord, Bytes(64, 8),
+                                                true);
+                                  s.AnswerTwice(cmd::kReadClock, cmd::kReadClock,
+                                                ClockPayload(2020, 1, 2, 3, 4, 5), true);
+                                },
+                                {Msg(msg::kReadComplete), "end 33 Done"},
+                                ErrorKind::None},
+                    OutcomeCase{"WriteWithEveryAnswerTwice",
+                                3,
+                                [](Outcomes& s) {
+                                  s.ui.pages[RecordType::Docking] = Bytes(64, 9);
+                                  s.Subject().PageWrite(RecordType::Docking);
+                                  s.AnswerTwice(cmd::kWriteRequest, cmd::kWriteRequest, {});
+                                  s.AnswerTwice(cmd::kWriteData, cmd::kWriteData, {1});
+                                },
+                                {Msg(msg::kWriteCompleteDocking), "end 30 Done"},
+                                ErrorKind::None},
+                    // The station took the record from the first copy and refuses the second one.
+                    OutcomeCase{"WriteWhoseSecondCopyTheStationRefuses",
+                                3,
+                                [](Outcomes& s) {
+                                  s.Subject().PageWrite(RecordType::Docking);
+                                  s.AnswerTwice(cmd::kWriteRequest, cmd::kWriteRequest, {});
+                                  ASSERT_TRUE(s.TakeRequest());
+                                  s.Answer(cmd::kWriteData, {1});
+                                  s.Answer(cmd::kWriteFail, {});
+                                },
+                                {Msg(msg::kWriteCompleteDocking), "end 30 Done"},
+                                ErrorKind::None},
+                    OutcomeCase{"AStrayAnswerLeavesTheReadToItsOwnAnswer",
+                                3,
+                                [](Outcomes& s) {
+                                  s.Subject().PageRead(RecordType::Docking);
+                                  s.Answer(cmd::kEraseFirmware, {});
+                                  s.Answer(cmd::kReadRecord, Bytes(64, 1));
+                                  s.Answer(cmd::kReadClock, ClockPayload(2020, 1, 2, 3, 4, 5));
+                                },
+                                {Msg(msg::kReadComplete), "end 33 Done"},
+                                ErrorKind::None},
+                    OutcomeCase{"AStrayAnswerInTheSameBurstAsTheAnswer",
+                                3,
+                                [](Outcomes& s) {
+                                  s.Subject().SelfTest();
+                                  Bytes burst = testsupport::AnswerFrame(cmd::kEraseFirmware, {});
+                                  const Bytes answer = testsupport::AnswerFrame(cmd::kSelfTest, {});
+                                  burst.insert(burst.end(), answer.begin(), answer.end());
+                                  s.Station(burst);
+                                },
+                                {Msg(msg::kSelfTestDone), "end FF Done"},
+                                ErrorKind::None},
+                    // A stray answer does not put off the request's time-out.
+                    OutcomeCase{"StrayAnswersDoNotPutOffTheTimeOut",
+                                3,
+                                [](Outcomes& s) {
+                                  s.Subject().GetIpAddress();
+                                  for (int i = 0; i < 4; ++i) {
+                                    s.Silence(5000ms);
+                                    s.Answer(cmd::kSelfTest, {});
+                                  }
+                                  s.Silence(200ms);
+                                },
+                                {kSendTimeout, "end 43 TimedOut"},
+                                ErrorKind::Timeout}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// Answers when nothing waits for one change nothing.
+class AnswerWithNothingInFlight : public EngineFixture,
+                                  public testing::WithParamInterface<std::uint8_t> {};
+
+TEST_P(AnswerWithNothingInFlight, IsDropped) {
+  Identify(3);
+  ASSERT_EQ(hooks.LastCommand(), 0);
+  ui = {};
+  const std::uint8_t code = GetParam();
+  const Bytes payload = code == cmd::kReadRecord  ? Bytes(64, 1)
+                        : code == cmd::kReadClock ? ClockPayload(2020, 1, 2, 3, 4, 5)
+                                                  : Bytes{1};
+  Answer(code, payload);
+  EXPECT_TRUE(ui.trail.empty()) << ui.trail.front();
+  EXPECT_TRUE(ui.filled.empty());
+  EXPECT_TRUE(ui.progress.empty());
+  EXPECT_FALSE(engine.StationClockKnown());
+  EXPECT_EQ(port->opens, 1) << "no reconnect";
+  EXPECT_EQ(engine.State(), ConnectionState::Ready);
+  EXPECT_EQ(hooks.LastCommand(), 0) << "nothing was sent";
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, AnswerWithNothingInFlight,
+                         testing::Values(cmd::kDeviceType, cmd::kWriteRequest, cmd::kWriteData,
+                                         cmd::kWriteFail, cmd::kReadRecord, cmd::kReadClock,
+                                         cmd::kLogFile, cmd::kFactoryDefault, cmd::kSelfTest),
+                         [](const auto& row) {
+                           char name[8];
+                           std::snprintf(name, sizeof name, "Code%02X", row.param);
+                           return std::string(name);
+                         });
 
 using OpenFailure = EngineFixture;
 

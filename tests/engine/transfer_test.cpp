@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/messages.h"
 #include "tests/engine/engine_fixture.h"
+#include "tests/ymodem/support.h"
 
 namespace ql::engine {
 namespace {
@@ -11,6 +13,7 @@ namespace {
 using namespace std::chrono_literals;
 using testsupport::Bytes;
 using testsupport::EngineFixture;
+namespace ym = link::testsupport;
 
 records::FirmwareImage Image(std::size_t size, const std::string& path) {
   records::FirmwareImage image;
@@ -150,6 +153,7 @@ TEST_F(Logs, ListAnswers) {
     Identify(c.type);
     hooks.StopTransmitter();
     ui.messages.clear();
+    engine.RefreshLogList();
     Answer(cmd::kLogList, c.payload);
     EXPECT_EQ(ui.logRows.size(), c.rows);
     EXPECT_EQ(ui.messages, std::vector<std::string>{c.message});
@@ -235,6 +239,133 @@ TEST_F(Logs, WatchdogEndsAReceiveThatStalls) {
   EXPECT_TRUE(ui.logSaveEnabled);
   const Bytes written = Written();
   EXPECT_NE(std::find(written.begin(), written.end(), 'C'), written.end());
+}
+
+// A log save run into a fresh folder, with the test playing the station's YMODEM sender
+// block by block.
+class LogReceive : public EngineFixture {
+ public:
+  // Starts a run for `names` and lets the station accept the first request.
+  void StartAccepted(const std::vector<std::string>& names) {
+    Identify(3);
+    ui.ends.clear();
+    ui.messages.clear();
+    engine.SaveLogs(names, folder.Path());
+    const auto request = TakeRequest();
+    ASSERT_TRUE(request);
+    ASSERT_EQ(request->payload, Slot(names.front()));
+    Answer(cmd::kLogFile, {1});
+    ASSERT_TRUE(hooks.Flags().logReceiveArmed.load());
+  }
+  // Sends `block` and waits until the receiver has answered it (it drops what came before
+  // its answer, so the next block must wait for it).
+  void Send(const Bytes& block) {
+    const auto written = [&] {
+      std::lock_guard lock(port->mutex);
+      return port->written.size();
+    };
+    const std::size_t before = written();
+    Station(block);
+    ASSERT_TRUE(RunTransferUntil([&] { return written() > before; })) << "no answer";
+  }
+  // One whole file: header, its data, end of file.
+  void SendFile(const std::string& name, const Bytes& data) {
+    Send(ym::Header(name, std::to_string(data.size())));
+    for (const Bytes& block : ym::DataBlocks(data)) Send(block);
+    Send({ym::kEot});
+  }
+  void UntilEnded() {
+    ASSERT_TRUE(RunTransferUntil([&] { return !ui.ends.empty(); }));
+  }
+
+  ym::TempDir folder;
+  const Bytes content = ym::Pattern(1500);
+};
+
+struct HeaderCase {
+  const char* name;
+  std::function<void(LogReceive&)> station;  // after the acceptance of EVT1.LOG
+  RequestOutcome outcome;
+  std::vector<std::string> files;  // in the folder afterwards
+  std::vector<std::string> says;   // words of the end's reason
+};
+void PrintTo(const HeaderCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class LogHeader : public LogReceive, public testing::WithParamInterface<HeaderCase> {};
+
+// A log download stores the file it asked for and nothing else.
+TEST_P(LogHeader, OnlyTheRequestedFileIsStored) {
+  const HeaderCase& c = GetParam();
+  StartAccepted({"EVT1.LOG"});
+  c.station(*this);
+  UntilEnded();
+  ASSERT_EQ(ui.ends.size(), 1u);
+  const RequestEnd& end = ui.ends.front();
+  EXPECT_EQ(end.request, cmd::kLogFile);
+  EXPECT_EQ(end.outcome, c.outcome) << end.status.message;
+  for (const std::string& word : c.says) {
+    EXPECT_NE(end.status.message.find(word), std::string::npos) << end.status.message;
+  }
+  EXPECT_EQ(ym::Entries(folder.Path()), c.files);
+  if (!c.files.empty()) {
+    EXPECT_EQ(ym::ReadFile(folder.Path() / "EVT1.LOG"), content);
+  }
+  EXPECT_EQ(ui.messages.back(),
+            c.outcome == RequestOutcome::Done ? msg::kLogSaveOk : msg::kLogSaveFail);
+}
+
+INSTANTIATE_TEST_SUITE_P(Batches, LogHeader,
+                         testing::Values(HeaderCase{"TheRequestedFile",
+                                                    [](LogReceive& s) {
+                                                      s.SendFile("EVT1.LOG", s.content);
+                                                      s.Send(ym::BatchEnd());
+                                                    },
+                                                    RequestOutcome::Done,
+                                                    {"EVT1.LOG"},
+                                                    {}},
+                                         HeaderCase{"AnotherName",
+                                                    [](LogReceive& s) {
+                                                      s.Send(ym::Header(".bashrc", "1500"));
+                                                    },
+                                                    RequestOutcome::Refused,
+                                                    {},
+                                                    {".bashrc", "EVT1.LOG"}},
+                                         HeaderCase{"ASecondFileAfterTheRequestedOne",
+                                                    [](LogReceive& s) {
+                                                      s.SendFile("EVT1.LOG", s.content);
+                                                      s.Send(ym::Header("EVT2.LOG", "1500"));
+                                                    },
+                                                    RequestOutcome::Refused,
+                                                    {"EVT1.LOG"},
+                                                    {"second file", "EVT2.LOG"}}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// The request for the next file is watched as the first one is: unanswered, the save run's
+// watchdog ends the run.
+TEST_F(LogReceive, AnUnansweredRequestForTheNextFileEndsByTheWatchdog) {
+  StartAccepted({"EVT1.LOG", "EVT2.LOG"});
+  SendFile("EVT1.LOG", content);
+  Send(ym::BatchEnd());
+  ASSERT_TRUE(RunTransferUntil([&] { return hooks.LastCommand() == cmd::kLogFile; }));
+  timers.Advance(9900ms);
+  EXPECT_TRUE(ui.ends.empty());
+  timers.Advance(100ms);
+  ASSERT_EQ(ui.ends.size(), 1u);
+  EXPECT_EQ(ui.ends.front().outcome, RequestOutcome::Stalled);
+  EXPECT_EQ(ym::Entries(folder.Path()), std::vector<std::string>{"EVT1.LOG"});
+}
+
+TEST_F(Logs, ANameThatStartsWithADotStartsNoRun) {
+  Identify(3);
+  ui.messages.clear();
+  engine.SaveLogs({"A.LOG", ".bashrc"}, "/tmp");
+  EXPECT_FALSE(hooks.LogSaveRunning());
+  EXPECT_NE(hooks.LastCommand(), cmd::kLogFile);
+  ASSERT_EQ(ui.ends.size(), 2u);
+  EXPECT_EQ(ui.ends.back().outcome, RequestOutcome::Refused);
+  EXPECT_NE(ui.ends.back().status.message.find(".bashrc"), std::string::npos);
 }
 
 }  // namespace

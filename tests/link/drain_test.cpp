@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
+#include <optional>
 
 #include "tests/link/answer_frame.h"
 
@@ -17,18 +17,24 @@ class NoGapTimer : public IGapTimer {
   void RestartGapTimer() override {}
 };
 
-// Takes the codes it knows, like the response table.
+// Records the codes it is handed. On `takeRestOn` it empties the queue, as a handler does
+// when a transfer starts behind its answer.
 class RecordingDispatcher : public IFrameDispatcher {
  public:
-  explicit RecordingDispatcher(std::set<std::uint8_t> known) : known_(std::move(known)) {}
-  bool Dispatch(const ReceivedFrame& frame) override {
+  explicit RecordingDispatcher(RxRing& ring, std::optional<std::uint8_t> takeRestOn = {})
+      : ring_(ring), takeRestOn_(takeRestOn) {}
+  void Dispatch(const ReceivedFrame& frame) override {
     seen.push_back(frame.command);
-    return known_.count(frame.command) > 0;
+    if (frame.command != takeRestOn_) return;
+    std::uint8_t b = 0;
+    while (ring_.Pop(b)) taken.push_back(b);
   }
   std::vector<std::uint8_t> seen;
+  Bytes taken;
 
  private:
-  std::set<std::uint8_t> known_;
+  RxRing& ring_;
+  std::optional<std::uint8_t> takeRestOn_;
 };
 
 class RecordingMonitor : public ITrafficMonitor {
@@ -53,31 +59,29 @@ struct DrainFixture : testing::Test {
   SharedFlags flags;
 };
 
-TEST_F(DrainFixture, StopsAfterAHandledFrameAndKeepsTheRest) {
-  RecordingDispatcher dispatcher({0x40, 0x31});
-  const Bytes second = Answer(0x31, {});
+TEST_F(DrainFixture, EveryFrameOfABurstIsHandedOverInOrder) {
+  RecordingDispatcher dispatcher(ring);
   Queue(Answer(0x40, {0x01}));
-  Queue(second);
+  Queue(Answer(0x77, {0x01, 0x02}));
+  Queue(Answer(0x31, {}));
   Drain(dispatcher);
-  EXPECT_EQ(dispatcher.seen, (std::vector<std::uint8_t>{0x40}));
-  EXPECT_EQ(ring.Count(), second.size());
-  EXPECT_TRUE(flags.rxActivity.load());
-
-  Drain(dispatcher);
-  EXPECT_EQ(dispatcher.seen, (std::vector<std::uint8_t>{0x40, 0x31}));
+  EXPECT_EQ(dispatcher.seen, (std::vector<std::uint8_t>{0x40, 0x77, 0x31}));
   EXPECT_EQ(ring.Count(), 0u);
+  EXPECT_TRUE(flags.rxActivity.load());
 }
 
-TEST_F(DrainFixture, UnknownCodeDoesNotStopTheDrain) {
-  RecordingDispatcher dispatcher({0x40});
-  Queue(Answer(0x77, {0x01, 0x02}));
-  Queue(Answer(0x40, {0x02}));
+TEST_F(DrainFixture, AHandlerThatTakesTheRestEndsTheDrain) {
+  RecordingDispatcher dispatcher(ring, 0x35);
+  const Bytes behind = Answer(0x33, {0x09});
+  Queue(Answer(0x35, {0x01}));
+  Queue(behind);
   Drain(dispatcher);
-  EXPECT_EQ(dispatcher.seen, (std::vector<std::uint8_t>{0x77, 0x40}));
+  EXPECT_EQ(dispatcher.seen, (std::vector<std::uint8_t>{0x35}));
+  EXPECT_EQ(dispatcher.taken, behind) << "the bytes behind the answer went to the handler";
 }
 
 TEST_F(DrainFixture, CountsAckBytesOnlyDuringFirmwareUpload) {
-  RecordingDispatcher dispatcher({});
+  RecordingDispatcher dispatcher(ring);
   Queue({0x06, 0x06, 0x43, 0x06});
   Drain(dispatcher);
   EXPECT_EQ(flags.ackCount.load(), 0u);
@@ -88,7 +92,7 @@ TEST_F(DrainFixture, CountsAckBytesOnlyDuringFirmwareUpload) {
 }
 
 TEST_F(DrainFixture, VisibleMonitorGetsEachReceivedLine) {
-  RecordingDispatcher dispatcher({});
+  RecordingDispatcher dispatcher(ring);
   RecordingMonitor monitor;
   const Bytes a = Answer(0x40, {0x02});
   Queue(a);

@@ -76,6 +76,15 @@ TEST_F(Station, RepeatedCopyIsAnsweredOnceUnlessItComesBackLater) {
   EXPECT_FALSE(core.OnRequest(request, t + 28ms + 200ms).frame.empty());
 }
 
+TEST_F(Station, WithoutTheRepeatFilterEveryCopyIsAnswered) {
+  StationCore everyCopy(state, [this] { return wall; },
+                        {.repeatFilter = false, .logHeaderName = {}});
+  const RequestFrame request{0x40, {}};
+  for (auto at : {0ms, 14ms, 28ms}) {
+    EXPECT_FALSE(everyCopy.OnRequest(request, t + at).frame.empty()) << at.count() << " ms";
+  }
+}
+
 TEST_F(Station, RecordReadsFollowTheStationFamily) {
   EXPECT_EQ(Ask(0x33, Block(0)).payload, Bytes(state.docking.begin(), state.docking.end()));
   EXPECT_EQ(Ask(0x33, Block(2)).payload, Bytes(state.multiGas.begin(), state.multiGas.end()));

@@ -19,9 +19,8 @@ using engine::RequestOutcome;
 
 // Fetches the station's log list; Ok with the rows in the session's ui.logRows.
 ExitCode FetchLogList(StationSession& session) {
-  const engine::RequestEnd end = session.Run(
-      protocol::cmd::kLogList, [&] { session.Engine().RefreshLogList(); },
-      StationSession::kListLimit);
+  const engine::RequestEnd end =
+      session.Run(protocol::cmd::kLogList, [&] { session.Engine().RefreshLogList(); });
   return ExitCodeOf(end);
 }
 

@@ -87,9 +87,8 @@ class HeadlessUi final : public engine::IEngineUi {
 class StationSession {
  public:
   // Longer than any of the engine's own time-outs: only a station that keeps the line busy
-  // for ever runs into them. The log list has no time-out of its own; a script gets one.
+  // for ever runs into them.
   static constexpr std::chrono::seconds kRequestLimit{90};
-  static constexpr std::chrono::seconds kListLimit{20};
   static constexpr std::chrono::minutes kTransferLimit{15};
 
   explicit StationSession(std::ostream& err);

@@ -46,11 +46,13 @@ std::optional<std::time_t> RequestedTime(const protocol::DateTime& t) {
 
 }  // namespace
 
-StationCore::StationCore(StationState& state, std::function<std::time_t()> wallNow)
-    : state_(state), wallNow_(std::move(wallNow)) {}
+StationCore::StationCore(StationState& state, std::function<std::time_t()> wallNow,
+                         StationOptions options)
+    : state_(state), wallNow_(std::move(wallNow)), options_(std::move(options)) {}
 
 Reply StationCore::OnRequest(const RequestFrame& request, Clock::time_point now) {
-  const bool repeat = last_ && *last_ == request && now - lastAt_ < kRepeatWindow;
+  const bool repeat =
+      options_.repeatFilter && last_ && *last_ == request && now - lastAt_ < kRepeatWindow;
   last_ = request;
   lastAt_ = now;
   if (repeat) return {};

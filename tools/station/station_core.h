@@ -56,6 +56,18 @@ struct FollowUp {
   std::string firmwareName;
 };
 
+// How the emulated station behaves where a real one may differ; the defaults are a
+// well-behaved station. Tests switch them to play a faulty one.
+struct StationOptions {
+  // Copies of the request just answered that arrive within StationCore::kRepeatWindow get
+  // no second answer. Off, every copy is answered, as by a station that answers each
+  // resent copy of a request.
+  bool repeatFilter = true;
+  // The name a log file's YMODEM header carries; empty: the file's own name. Set, the
+  // station sends every log file under this name, as a faulty station might.
+  std::string logHeaderName;
+};
+
 struct Reply {
   Bytes frame;  // empty: the request is ignored
   FollowUp followUp;
@@ -68,7 +80,8 @@ class StationCore {
   static constexpr std::chrono::milliseconds kRepeatWindow{150};
 
   // `wallNow` gives the PC-side calendar time the station clock runs from.
-  StationCore(StationState& state, std::function<std::time_t()> wallNow);
+  StationCore(StationState& state, std::function<std::time_t()> wallNow,
+              StationOptions options = {});
 
   Reply OnRequest(const RequestFrame& request, Clock::time_point now);
 
@@ -83,6 +96,7 @@ class StationCore {
 
   StationState& state_;
   std::function<std::time_t()> wallNow_;
+  StationOptions options_;
   std::optional<RequestFrame> last_;
   Clock::time_point lastAt_{};
   std::optional<int> pendingWriteTarget_;

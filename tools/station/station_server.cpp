@@ -14,10 +14,15 @@ namespace ql::station {
 namespace fs = std::filesystem;
 
 StationServer::StationServer(StationState& state, link::ISerialPort& port,
-                             std::optional<fs::path> stateDir, std::ostream& log)
-    : state_(state), port_(port), stateDir_(std::move(stateDir)), log_(log), core_(state, [] {
-        return std::time(nullptr);
-      }) {
+                             std::optional<fs::path> stateDir, std::ostream& log,
+                             StationOptions options)
+    : state_(state),
+      port_(port),
+      stateDir_(std::move(stateDir)),
+      log_(log),
+      options_(options),
+      core_(
+          state, [] { return std::time(nullptr); }, std::move(options)) {
   core_.onChanged = [this] {
     if (stateDir_) SaveStationRecords(*stateDir_, state_);
   };
@@ -100,8 +105,9 @@ void StationServer::SendLog(const std::string& name) {
   const auto it = std::find_if(state_.logs.begin(), state_.logs.end(),
                                [&](const StationFile& f) { return f.name == name; });
   if (it == state_.logs.end()) return;
+  const std::string& sentName = options_.logHeaderName.empty() ? it->name : options_.logHeaderName;
   const link::SendOutcome out =
-      ymodem_.SendFile(it->content, it->name, link::SendStart::Unprompted);
+      ymodem_.SendFile(it->content, sentName, link::SendStart::Unprompted);
   log_ << "log " << name << ": " << (out.status.ok() ? "sent" : out.status.message) << std::endl;
 }
 

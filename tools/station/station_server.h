@@ -25,7 +25,8 @@ class StationServer {
   // `state`, `port` (open) and `log` must outlive the server. Firmware received is kept in
   // `stateDir`/firmware when given, else in a temporary folder.
   StationServer(StationState& state, link::ISerialPort& port,
-                std::optional<std::filesystem::path> stateDir, std::ostream& log);
+                std::optional<std::filesystem::path> stateDir, std::ostream& log,
+                StationOptions options = {});
   ~StationServer();
   StationServer(const StationServer&) = delete;
   StationServer& operator=(const StationServer&) = delete;
@@ -58,6 +59,7 @@ class StationServer {
   std::filesystem::path firmwareDir_;
   bool ownsFirmwareDir_ = false;
   std::ostream& log_;
+  StationOptions options_;
   StationCore core_;
   RequestParser parser_;
   PortWriter writer_{port_};
