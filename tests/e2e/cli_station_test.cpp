@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "records/docking_info.h"
+#include "tests/e2e/files.h"
 #include "tests/e2e/process.h"
 
 namespace ql {
@@ -18,18 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::Background;
+using testsupport::ReadBytes;
 using testsupport::RunProgram;
+using testsupport::WriteBytes;
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& p, const Bytes& b) {
-  std::ofstream(p, std::ios::binary)
-      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
 
 class CliAgainstStation : public testing::Test {
  protected:

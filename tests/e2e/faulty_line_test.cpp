@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "records/docking_info.h"
+#include "tests/e2e/files.h"
 #include "tests/e2e/process.h"
 #include "tests/link/pty_pair.h"
 #include "tests/support/line_relay.h"
@@ -27,26 +28,13 @@ namespace fs = std::filesystem;
 using link::testsupport::LineRelay;
 using link::testsupport::PtyPair;
 using testsupport::Background;
+using testsupport::Names;
+using testsupport::ReadBytes;
 using testsupport::RunProgram;
 using testsupport::RunResult;
+using testsupport::WriteBytes;
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
-
-Bytes ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& p, const Bytes& b) {
-  std::ofstream(p, std::ios::binary)
-      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
-
-std::set<std::string> Names(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-  return names;
-}
 
 enum class Operation { Read, Write, Upload, Logs };
 enum class Expect { Completes, CompletesOrFails, Fails };

@@ -22,6 +22,7 @@
 
 #include "link/frame.h"
 #include "records/docking_info.h"
+#include "tests/e2e/files.h"
 #include "tests/e2e/process.h"
 #include "tests/link/pty_pair.h"
 #include "tests/support/line_relay.h"
@@ -34,20 +35,12 @@ namespace {
 namespace fs = std::filesystem;
 using link::testsupport::LineRelay;
 using link::testsupport::PtyPair;
+using testsupport::ReadBytes;
 using testsupport::RunProgram;
 using testsupport::RunResult;
+using testsupport::WriteBytes;
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
-
-Bytes ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& p, const Bytes& b) {
-  std::ofstream(p, std::ios::binary)
-      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
 
 std::vector<std::string> Names(const fs::path& dir) {
   std::vector<std::string> names;

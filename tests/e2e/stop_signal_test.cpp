@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/files.h"
 #include "tests/e2e/process.h"
 #include "tests/link/pty_pair.h"
 #include "tests/support/line_relay.h"
@@ -28,19 +29,10 @@ namespace fs = std::filesystem;
 using link::testsupport::LineRelay;
 using link::testsupport::PtyPair;
 using testsupport::Background;
+using testsupport::Names;
 using testsupport::RunProgram;
 using testsupport::RunResult;
 using namespace std::chrono_literals;
-
-std::set<std::string> Names(const fs::path& dir) {
-  std::set<std::string> names;
-  std::error_code ec;
-  for (fs::directory_iterator it(dir, ec); !ec && it != fs::directory_iterator();
-       it.increment(ec)) {
-    names.insert(it->path().filename().string());
-  }
-  return names;
-}
 
 void WriteFile(const fs::path& p, std::size_t size) {
   std::ofstream out(p, std::ios::binary);
