@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
        {ql::RecordType::Docking, ql::RecordType::SingleGas, ql::RecordType::MultiGas}) {
     const ql::records::FirmwareCheck check = ql::records::CheckFirmwareContainer(family, file);
     // Only a file that can hold a container passes.
-    if (check.Ok() && size < ql::records::kMinContainerSize) std::abort();
+    if (check.ok() && size < ql::records::kMinContainerSize) std::abort();
   }
   return 0;
 }
