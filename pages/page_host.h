@@ -1,0 +1,68 @@
+#pragma once
+// What the pages need from the main window, as narrow interfaces, so a page can be tested
+// on its own with fakes and the window stays the only owner of the engine.
+//
+// All calls on the GUI thread.
+
+#include <QString>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/firmware.h"
+#include "rules/record_type.h"
+
+class QWidget;
+
+namespace ql::pages {
+
+// The station operations the pages start in link mode. The window forwards them to the
+// engine; the engine reports their ends to the window, which tells the pages.
+class IStationLink {
+ public:
+  virtual ~IStationLink() = default;
+  virtual bool PortOpen() const = 0;
+  // A record page's own Read and Write (the engine asks the page for its values when the
+  // station is ready to take them).
+  virtual void PageRead(RecordType type) = 0;
+  virtual void PageWrite(RecordType type) = 0;
+  // A record page's firmware Write; `image` passed records::CheckFirmwareChoice.
+  virtual void StartFirmwareWrite(RecordType page, records::FirmwareImage image) = 0;
+  // Log page: "Refresh"; "Local Save" with the checked names in list order.
+  virtual void RefreshLogList() = 0;
+  virtual void SaveLogs(const std::vector<std::string>& names,
+                        const std::filesystem::path& folder) = 0;
+};
+
+// File and folder choosers. The window shows Qt's dialogs; tests answer with paths.
+class IChoosers {
+ public:
+  virtual ~IChoosers() = default;
+  // An existing file; the filter lists every file ("Binary File(*.bin)"). Nothing when
+  // cancelled.
+  virtual std::optional<std::filesystem::path> ChooseFile(QWidget* parent) = 0;
+  // A folder, with `title` as the dialog's title. Nothing when cancelled.
+  virtual std::optional<std::filesystem::path> ChooseFolder(QWidget* parent,
+                                                            const QString& title) = 0;
+};
+
+// The main window as the pages see it.
+class IPageHost {
+ public:
+  virtual ~IPageHost() = default;
+  // The one message path: a modal box captioned "Quaylink" with one OK button.
+  virtual void ShowMessage(std::string_view text) = 0;
+  // All four progress bars; the main bar's range and the visible pages' bars.
+  virtual void SetProgressPosition(int position) = 0;
+  virtual void SetProgressRange(int low, int high) = 0;
+  // true in link mode (" IR"), false in USB disk mode.
+  virtual bool LinkMode() const = 0;
+  // The chosen drive root in USB disk mode.
+  virtual std::filesystem::path UsbRoot() const = 0;
+  virtual IStationLink& Station() = 0;
+  virtual IChoosers& Choosers() = 0;
+};
+
+}  // namespace ql::pages
