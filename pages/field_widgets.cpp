@@ -8,7 +8,9 @@
 
 namespace ql::pages {
 
-std::string ToLatin1(const QString& text) { return text.toLatin1().toStdString(); }
+std::string ToLatin1(const QString& text) {
+  return text.toLatin1().toStdString();
+}
 
 QString FromLatin1(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -83,9 +85,8 @@ void BindField(RuleEdit* edit, ArrowPair* arrows, FieldRules rules) {
     });
   }
   if (shared->leave) {
-    QObject::connect(edit, &RuleEdit::focusLost, edit, [edit, shared] {
-      Rewrite(edit, shared->leave(ToLatin1(edit->text())));
-    });
+    QObject::connect(edit, &RuleEdit::focusLost, edit,
+                     [edit, shared] { Rewrite(edit, shared->leave(ToLatin1(edit->text()))); });
   }
   if (arrows != nullptr && shared->step) {
     QObject::connect(arrows, &ArrowPair::stepped, edit, [edit, shared](rules::Arrow arrow) {

@@ -2,11 +2,12 @@
 // rewrite settles (the rule runs again on its own result), the leave rule runs when the
 // focus goes, and the arrows step only while the row is checked.
 
+#include "pages/field_widgets.h"
+
 #include <QCheckBox>
 #include <QTest>
 #include <QToolButton>
 
-#include "pages/field_widgets.h"
 #include "rules/field_tables.h"
 
 using ql::pages::ArrowPair;
@@ -28,10 +29,18 @@ class FieldWidgetsTest : public QObject {
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("above the maximum") << "" << "400" << "365";
-    QTest::newRow("letters removed") << "" << "12a3" << "123";
-    QTest::newRow("zero is n/a") << "" << "0" << "n/a";
-    QTest::newRow("letters only end as n/a") << "" << "abc" << "n/a";
+    QTest::newRow("above the maximum") << ""
+                                       << "400"
+                                       << "365";
+    QTest::newRow("letters removed") << ""
+                                     << "12a3"
+                                     << "123";
+    QTest::newRow("zero is n/a") << ""
+                                 << "0"
+                                 << "n/a";
+    QTest::newRow("letters only end as n/a") << ""
+                                             << "abc"
+                                             << "n/a";
   }
   void typingRunsTheChangeRule() {
     QFETCH(QString, start);
