@@ -109,7 +109,14 @@ struct Fixture {
     return control;
   }
   QLineEdit* Edit(int id) { return Get<QLineEdit>(id); }
-  void Click(int id) { QTest::mouseClick(Get<QAbstractButton>(id), Qt::LeftButton); }
+  // A check box takes clicks on its box and caption only, so click its box.
+  void Click(int id) {
+    auto* button = Get<QAbstractButton>(id);
+    const QPoint at = qobject_cast<QCheckBox*>(button) != nullptr
+                          ? QPoint(button->height() / 2, button->height() / 2)
+                          : button->rect().center();
+    QTest::mouseClick(button, Qt::LeftButton, {}, at);
+  }
 };
 
 }  // namespace
