@@ -86,6 +86,11 @@ DockingInfoRecord SampleRecord() {
   return record;
 }
 
+std::vector<std::uint8_t> SampleBytes() {
+  const DockingInfoRecord record = SampleRecord();
+  return {record.bytes.begin(), record.bytes.end()};
+}
+
 // The page on a fake window, enabled as after connecting, shown so focus moves.
 struct Fixture {
   FakeHost host;
@@ -463,8 +468,7 @@ class DockingTabTest : public QObject {
     QCOMPARE(saved.GasBottleLot(), 4711);
 
     // Another record on the drive is read back into the page.
-    WriteBytes(file,
-               std::vector<std::uint8_t>(SampleRecord().bytes.begin(), SampleRecord().bytes.end()));
+    WriteBytes(file, SampleBytes());
     f.host.messages.clear();
     f.Click(1230);
     QCOMPARE(f.host.messages, std::vector<std::string>{"USB File Read Success (Docking Info)"});
@@ -478,8 +482,7 @@ class DockingTabTest : public QObject {
     QTemporaryDir drive;
     f.host.linkMode = false;
     f.host.usbRoot = drive.path().toStdString();
-    auto bytes =
-        std::vector<std::uint8_t>(SampleRecord().bytes.begin(), SampleRecord().bytes.end());
+    auto bytes = SampleBytes();
     bytes.resize(10);  // length and the first six serial characters
     WriteBytes(f.host.usbRoot / "Config/Docking/Docking.cfg", bytes);
     f.Click(1230);
