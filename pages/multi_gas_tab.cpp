@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <string_view>
@@ -77,8 +78,17 @@ QString GasFieldName(std::string_view caption, std::string_view gas) {
 
 // Wide enough for the longest value text ("300.0", "n/a") at any scale.
 void SizeNumericEdit(QLineEdit* edit) {
-  const int width = edit->fontMetrics().horizontalAdvance(QStringLiteral("0000.0")) + 12;
+  const int width = edit->fontMetrics().horizontalAdvance(QStringLiteral("000.0")) + 12;
   edit->setFixedWidth(width);
+}
+
+// The arrows as high as their field, one above the other, so a row stays one line high.
+void SizeArrows(ArrowPair* arrows, const QLineEdit* edit) {
+  const int height = std::max(8, edit->sizeHint().height() / 2);
+  const int width = edit->fontMetrics().height();
+  for (QToolButton* button : {arrows->UpButton(), arrows->DownButton()}) {
+    button->setFixedSize(width, height);
+  }
 }
 
 // Collects the record layer's messages so they are shown after the page has been
@@ -145,6 +155,7 @@ cDlgHWRTab::NumericRow cDlgHWRTab::NewGasRow(int boxId, std::string_view caption
     auto* arrows = new ArrowPair(m_optionGroup);
     SetControlId(arrows, spinIds[gas]);
     arrows->SetFieldName(name);
+    SizeArrows(arrows, edit);
     BindField(edit, arrows, NumericFieldRules(fields[gas], row.box));
     row.edits.push_back(edit);
     row.arrows.push_back(arrows);
@@ -165,6 +176,7 @@ cDlgHWRTab::NumericRow cDlgHWRTab::NewFieldRow(int boxId, std::string_view capti
   auto* arrows = new ArrowPair(m_optionGroup);
   SetControlId(arrows, spinId);
   arrows->SetFieldName(Text(caption));
+  SizeArrows(arrows, edit);
   BindField(edit, arrows, NumericFieldRules(field, row.box));
   row.edits.push_back(edit);
   row.arrows.push_back(arrows);
@@ -264,6 +276,7 @@ void cDlgHWRTab::BuildControls() {
     m_concentrationArrows[gas] = new ArrowPair(m_concentrationGroup);
     SetControlId(m_concentrationArrows[gas], kConcentrationSpins[gas]);
     m_concentrationArrows[gas]->SetFieldName(name);
+    SizeArrows(m_concentrationArrows[gas], m_concentration[gas]);
     BindField(m_concentration[gas], m_concentrationArrows[gas],
               NumericFieldRules(kMultiGasConcentration[gas], nullptr));
   }
