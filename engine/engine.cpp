@@ -560,6 +560,11 @@ void Engine::PageRead(RecordType type) {
   StartRecordRead(type);
 }
 
+void Engine::MainRead(RecordType type) {
+  readTarget_ = type == RecordType::Docking ? ReadTarget::Docking : ReadTarget::Detector;
+  StartRecordRead(type);
+}
+
 void Engine::PageWrite(RecordType type) {
   ui_.SetProgressRange(0, 100);
   ui_.SetProgressPosition(0);

@@ -96,6 +96,9 @@ class Engine final : private link::ISerialEvents,
   // Record pages' "Read" and "Write" in link mode.
   void PageRead(RecordType type);
   void PageWrite(RecordType type);
+  // The main READ in link mode: a Read whose answer is taken for `type` whatever tab is
+  // selected; a detector read goes on with the docking station record and the clock.
+  void MainRead(RecordType type);
   // Date and time page.
   void ReadStationClock();
   void SetStationClock(const DateTime& dateTime);

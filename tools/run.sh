@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the tool against the station: the first
-# CP210x station plugged in, or else a station emulator started on a pseudo-terminal.
+# CP210x station plugged in, or else a station emulator (with sample data) started on a
+# pseudo-terminal, which the window lists among its ports.
 #
-#   bash tools/run.sh                      identify the station and list its log files
+#   bash tools/run.sh                      the window (quaylink); press OPEN
 #   bash tools/run.sh read docking --out docking.cfg
 #                                          any quaylink-cli command, on the station's port
+#
+# Without a display (no DISPLAY or WAYLAND_DISPLAY) it says so and shows a command-line
+# tour instead; `xvfb-run -a bash tools/run.sh` gives the window a virtual display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
@@ -13,6 +17,7 @@ cmake --build --preset default -j "$(nproc)" >/dev/null
 
 cli=build/tools/cli/quaylink-cli
 station=build/tools/station/quaylink-station
+window=build/app/quaylink
 
 port=$("$cli" ports | awk -F'\t' '$1 ~ /^ttyUSB/ {print $2; exit}')
 emulator_pid=""
@@ -30,9 +35,15 @@ fi
 
 if [ $# -gt 0 ]; then
   "$cli" --port "$port" "$@"
+elif [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  echo "Starting the window: choose the station's port and press OPEN."
+  "$window"
 else
+  echo "No display here, so no window. For one, run: xvfb-run -a bash tools/run.sh"
+  echo "(xvfb-run comes with Debian's xvfb package), or run this on a desktop."
+  echo "Meanwhile, the same station through the command-line tool:"
   "$cli" --port "$port" info
   echo "Log files on the station:"
   "$cli" --port "$port" logs list
-  echo "More: bash tools/run.sh read docking --out docking.cfg | write docking FILE | logs get --dir DIR NAME... | firmware upload --family docking FILE"
+  echo "More: bash tools/run.sh read docking --out docking.cfg | write docking FILE | logs get --dir DIR NAME... | firmware upload --family docking|tkl|rvx FILE"
 fi

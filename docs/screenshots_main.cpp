@@ -1,0 +1,99 @@
+// Makes the README's pictures of the window: the docking station page and the RVX page
+// filled from the station emulator, and USB disk mode. A developer's tool, not installed.
+//
+//   quaylink-screenshots OUT_DIR [SUFFIX]
+//
+// Run it under a display (e.g. xvfb-run -a) and with QT_SCALE_FACTOR=2 for the 200% view.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPixmap>
+#include <QTabBar>
+#include <QTest>
+#include <cstdio>
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "pages/control_id.h"
+#include "tests/e2e/process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Silent final : public ql::app::IMessagePresenter {
+ public:
+  void Show(QWidget*, const QString&) override {}
+};
+
+// Answers the drive chooser with a folder that the mount check takes for a drive.
+class Drive final : public ql::pages::IChoosers, public ql::usbdisk::IMountCheck {
+ public:
+  explicit Drive(fs::path root) : m_root(std::move(root)) {}
+  std::optional<fs::path> ChooseFile(QWidget*) override { return std::nullopt; }
+  std::optional<fs::path> ChooseFolder(QWidget*, const QString&) override { return m_root; }
+  bool IsMountRoot(const fs::path& folder) const override { return folder == m_root; }
+
+ private:
+  fs::path m_root;
+};
+
+bool Save(QWidget& window, const fs::path& file) {
+  QTest::qWait(200);
+  if (!window.grab().save(QString::fromStdString(file.string()))) {
+    std::fprintf(stderr, "quaylink-screenshots: cannot write %s\n", file.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: quaylink-screenshots OUT_DIR [SUFFIX]\n");
+    return 2;
+  }
+  const fs::path out = argv[1];
+  const std::string suffix = argc > 2 ? argv[2] : "";
+  const fs::path dir = fs::temp_directory_path() / ("ql-shots-" + std::to_string(::getpid()));
+  fs::create_directories(dir / "runtime");
+  fs::create_directories(dir / "drive");
+  ::setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
+  int status = 0;
+  {
+    ql::testsupport::Background station(
+        {QUAYLINK_STATION, "--type", "2", "--state", (dir / "state").string()});
+    station.FirstLine();
+    Silent silent;
+    Drive drive(dir / "drive");
+    ql::app::WindowServices services;
+    services.messages = &silent;
+    services.choosers = &drive;
+    services.mountCheck = &drive;
+    ql::app::CdockingDlg window(services);
+    window.resize(window.sizeHint());
+    window.show();
+    bool filled = false;
+    QObject::connect(&window, &ql::app::CdockingDlg::messageShown, &window,
+                     [&filled](const QString& text) {
+                       if (text == QStringLiteral("   Read complete   ")) filled = true;
+                     });
+    ql::pages::Control<QAbstractButton>(&window, 1077)->click();
+    if (!QTest::qWaitFor([&] { return filled; }, 10000)) {
+      std::fprintf(stderr, "quaylink-screenshots: the read did not end\n");
+      return 1;
+    }
+    if (!Save(window, out / ("window-docking" + suffix + ".png"))) status = 2;
+    window.Tabs().setCurrentIndex(1);
+    if (!Save(window, out / ("window-rvx" + suffix + ".png"))) status = 2;
+    window.Tabs().setCurrentIndex(0);
+    ql::pages::Control<QAbstractButton>(&window, 1077)->click();  // CLOSE
+    ql::pages::Control<QAbstractButton>(&window, 1046)->click();  // USB Disk
+    if (!Save(window, out / ("window-usb-disk" + suffix + ".png"))) status = 2;
+    window.close();
+  }
+  fs::remove_all(dir);
+  return status;
+}

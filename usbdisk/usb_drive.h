@@ -1,0 +1,35 @@
+#pragma once
+// The choice of the USB drive: a folder chooser whose answer must be the root of a
+// mounted file system. The mount check is an interface so tests can stand a temporary
+// folder in for a drive.
+
+#include <QWidget>
+#include <filesystem>
+#include <optional>
+
+#include "pages/page_host.h"
+
+namespace ql::usbdisk {
+
+inline constexpr const char* kChooseDriveTitle = "Select USB Disk to Save";
+inline constexpr const char* kNotADrive = "Please select only usb driver";
+
+class IMountCheck {
+ public:
+  virtual ~IMountCheck() = default;
+  virtual bool IsMountRoot(const std::filesystem::path& folder) const = 0;
+};
+
+// The system's own answer (io::IsMountRoot).
+class SystemMountCheck final : public IMountCheck {
+ public:
+  bool IsMountRoot(const std::filesystem::path& folder) const override;
+};
+
+// `ChooseUsbDrive`: the folder chooser titled "Select USB Disk to Save". Cancelled:
+// nothing, no message. A folder that is not a mount root: "Please select only usb driver"
+// and nothing. Otherwise the chosen root.
+std::optional<std::filesystem::path> ChooseUsbDrive(pages::IPageHost& host,
+                                                    const IMountCheck& mounts, QWidget* parent);
+
+}  // namespace ql::usbdisk
