@@ -430,7 +430,10 @@ void Engine::ResetAfterDisconnect() {
     ui_.ClearFirmwareFields(t);
   }
   // An upload in progress ends without waiting for its transfer; the log worker stays.
+  const bool uploading = firmwareWorker_.joinable();
   EndFirmwareWorker();
+  // Its busy state ends with it, or OPEN and the transfer buttons would stay disabled.
+  if (uploading) ui_.EnableMainControls(false);
   firmware_ = {};
   ui_.BuildTabItems(DeviceType::None);
   ui_.ShowDeviceType(DeviceType::None);

@@ -322,8 +322,11 @@ class WindowRulesTest : public QObject {
       // Parts of a composite control (a combo's edit, a date edit's text, the tab bar's
       // scroll arrows, a list's header) are named through their control.
       QWidget* parent = widget->parentWidget();
+      const bool insideList =
+          parent != nullptr && (qobject_cast<QAbstractItemView*>(parent) ||
+                                qobject_cast<QAbstractItemView*>(parent->parentWidget()));
       if (qobject_cast<QComboBox*>(parent) || qobject_cast<QAbstractSpinBox*>(parent) ||
-          qobject_cast<QTabBar*>(parent) || widget->objectName().startsWith("qt_")) {
+          qobject_cast<QTabBar*>(parent) || insideList || widget->objectName().startsWith("qt_")) {
         continue;
       }
       if (parent != nullptr && qobject_cast<ql::pages::ArrowPair*>(parent) != nullptr) {

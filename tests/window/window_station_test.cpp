@@ -218,7 +218,9 @@ class WindowStationTest : public QObject {
     // A station back on the line is opened again.
     rig.station->Stop();
     rig.StartStation(2);
-    QVERIFY(rig.OpenAndRead());
+    const bool again = rig.OpenAndRead();
+    QVERIFY2(again, qPrintable(rig.messages.texts.join("|") + " open enabled " +
+                               QString::number(rig.Find<QAbstractButton>(1077)->isEnabled())));
     QCOMPARE(rig.TabTexts().size(), 4);
   }
 
