@@ -1,19 +1,30 @@
-// `CdockingApp`: the quaylink program. It takes no options and keeps no settings.
+// The quaylink program. It takes no options and keeps no settings between runs.
 
 #include <QApplication>
 
 #include "app/main_window.h"
 
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QString::fromLatin1(ql::app::kAppName));
-  QApplication::setApplicationVersion(QString::fromLatin1(ql::app::kVersion));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quaylink/icon.png")));
-  int result = 0;
-  {
-    ql::app::CdockingDlg window;
+namespace ql::app {
+
+// `CdockingApp`: creates the main window, runs it, and ends when it closes.
+class CdockingApp final : public QApplication {
+ public:
+  CdockingApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QString::fromLatin1(kAppName));
+    setApplicationVersion(QString::fromLatin1(kVersion));
+    setWindowIcon(QIcon(QStringLiteral(":/quaylink/icon.png")));
+  }
+
+  int Run() {
+    CdockingDlg window;
     window.show();
-    result = app.exec();
-  }  // every thread of the window is joined here
-  return result;
+    return exec();
+  }  // the window's destructor joins every thread before the process ends
+};
+
+}  // namespace ql::app
+
+int main(int argc, char** argv) {
+  ql::app::CdockingApp app(argc, argv);
+  return app.Run();
 }

@@ -142,6 +142,7 @@ void CdockingDlg::BuildControls() {
   SetControlId(m_modeCaption, 1230, QStringLiteral("Transfer mode"));
   m_diskModeChange = new QPushButton(QStringLiteral("Disk Mode Change"), this);
   SetControlId(m_diskModeChange, 1244, QStringLiteral("Disk Mode Change"));
+  m_diskModeChange->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
   // Port controls.
   m_refresh = new QToolButton(this);
@@ -218,6 +219,7 @@ void CdockingDlg::BuildControls() {
   portRow->addWidget(m_open);
   portRow->addWidget(m_status, 1);
   portRow->addWidget(m_diskModeChange);
+  portRow->addStretch(0);
   top->addLayout(portRow, 3);
   top->addWidget(m_deviceTypeField, 1);
 

@@ -358,7 +358,7 @@ void Engine::OpenCloseButton(const std::optional<std::string>& devicePath) {
     CloseConnection(Status::Ok());
     ResetAfterDisconnect();
     StopOperation(RequestOutcome::Aborted, Status::Error(ErrorKind::Aborted, "the port was closed"),
-                  receiving);
+                  receiving && logRunActive_);
   } else {
     Connect(devicePath);
   }
@@ -435,6 +435,15 @@ void Engine::ResetAfterDisconnect() {
   // Its busy state ends with it, or OPEN and the transfer buttons would stay disabled.
   if (uploading) ui_.EnableMainControls(false);
   firmware_ = {};
+  // A save run between two files waits for an answer nobody is left to give: it ends here.
+  // One whose receive is running ends with the receive's result.
+  if (logRunActive_ && !flags_.logReceiveArmed.load()) {
+    logFileIndex_.store(0);
+    logRunActive_ = false;
+    ++logRun_;
+    EndLogWorker();
+    ui_.EnableLogSaveControls(true);
+  }
   ui_.BuildTabItems(DeviceType::None);
   ui_.ShowDeviceType(DeviceType::None);
   ui_.EnableTransferModeButtons();
@@ -468,7 +477,7 @@ void Engine::OnLineLost() {
   CloseConnection(lost);
   ResetAfterDisconnect();
   ui_.ShowMessage(msg::kConnectionLost);
-  StopOperation(RequestOutcome::LineLost, lost, receiving);
+  StopOperation(RequestOutcome::LineLost, lost, receiving && logRunActive_);
 }
 
 bool Engine::BelongsToRequest(const ReceivedFrame& frame) const {

@@ -357,6 +357,26 @@ TEST_F(LogReceive, AnUnansweredRequestForTheNextFileEndsByTheWatchdog) {
   EXPECT_EQ(ym::Entries(folder.Path()), std::vector<std::string>{"EVT1.LOG"});
 }
 
+// The line goes while the request for the next file is out: the run ends with the line,
+// and OPEN, "Local Save" and "Refresh" are usable again.
+TEST_F(LogReceive, ALineLostBetweenFilesEndsTheRun) {
+  StartAccepted({"EVT1.LOG", "EVT2.LOG"});
+  SendFile("EVT1.LOG", content);
+  Send(ym::BatchEnd());
+  ASSERT_TRUE(RunTransferUntil([&] { return hooks.LastCommand() == cmd::kLogFile; }));
+  EXPECT_FALSE(ui.logSaveEnabled);
+  {
+    std::lock_guard lock(port->mutex);
+    port->lost = true;
+    port->changed.notify_all();
+  }
+  ASSERT_TRUE(loop.RunUntil([&] { return !ui.ends.empty(); }, 5s));
+  EXPECT_EQ(ui.ends.front().outcome, RequestOutcome::LineLost);
+  EXPECT_TRUE(ui.logSaveEnabled);
+  EXPECT_FALSE(hooks.LogSaveRunning());
+  EXPECT_EQ(ym::Entries(folder.Path()), std::vector<std::string>{"EVT1.LOG"});
+}
+
 TEST_F(Logs, ANameThatStartsWithADotStartsNoRun) {
   Identify(3);
   ui.messages.clear();
