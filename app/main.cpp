@@ -12,11 +12,11 @@ class CdockingApp final : public QApplication {
   CdockingApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QString::fromLatin1(kAppName));
     setApplicationVersion(QString::fromLatin1(kVersion));
-    setWindowIcon(QIcon(QStringLiteral(":/quaylink/icon.png")));
   }
 
   int Run() {
     CdockingDlg window;
+    setWindowIcon(window.windowIcon());  // the window registers the pictures
     window.show();
     return exec();
   }  // the window's destructor joins every thread before the process ends
