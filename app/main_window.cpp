@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -244,10 +243,6 @@ void CdockingDlg::BuildControls() {
   connect(m_refresh, &QToolButton::clicked, this, &CdockingDlg::RefreshPorts);
   connect(m_portCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
     m_ports.Select(index < 0 ? m_ports.Entries().size() : static_cast<std::size_t>(index));
-  });
-  connect(m_docking, &pages::cDlgDockingTab::autoSyncChanged, this, [](bool) {
-    // The box is hidden, so the flag that adds 16 to the main READ and WRITE targets stays
-    // off; nothing else reads it.
   });
 }
 
@@ -603,6 +598,8 @@ void CdockingDlg::ClearLogList() {
   m_logs->ClearList();
 }
 
+// The certificate, date and time and service pages come with their own work; until then
+// there is nothing of theirs to clear or show.
 void CdockingDlg::ClearCertificateList() {}
 
 void CdockingDlg::RecordToPage(RecordType type, std::span<const std::uint8_t> record) {

@@ -87,7 +87,6 @@ class CdockingDlg final : public QDialog,
   void keyReleaseEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void reject() override;
-  void changeEvent(QEvent* event) override;
 
  private:
   // engine::IEngineUi
