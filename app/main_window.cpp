@@ -685,10 +685,6 @@ void CdockingDlg::keyReleaseEvent(QKeyEvent* event) {
   }
 }
 
-void CdockingDlg::changeEvent(QEvent* event) {
-  QDialog::changeEvent(event);
-}
-
 void CdockingDlg::closeEvent(QCloseEvent* event) {
   Shutdown();
   QDialog::closeEvent(event);
