@@ -601,6 +601,8 @@ void CdockingDlg::ClearLogList() {
 // The certificate, date and time and service pages come with their own work; until then
 // there is nothing of theirs to clear or show.
 void CdockingDlg::ClearCertificateList() {}
+void CdockingDlg::AddCertificateRow(std::string_view) {}
+void CdockingDlg::ShowCertificate(const records::CertificateRecord&) {}
 
 void CdockingDlg::RecordToPage(RecordType type, std::span<const std::uint8_t> record) {
   Page(type)->RecordToPage(record);

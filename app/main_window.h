@@ -105,6 +105,8 @@ class CdockingDlg final : public QDialog,
   void ClearFirmwareFields(RecordType page) override;
   void ClearLogList() override;
   void ClearCertificateList() override;
+  void AddCertificateRow(std::string_view name) override;
+  void ShowCertificate(const records::CertificateRecord& certificate) override;
   void RecordToPage(RecordType type, std::span<const std::uint8_t> record) override;
   void PageToRecord(RecordType type, std::span<std::uint8_t> record) override;
   void ShowStationClock(const protocol::DateTime& station) override;

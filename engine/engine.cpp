@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "engine/messages.h"
+#include "protocol/certificate_list.h"
+#include "protocol/name_slot.h"
 #include "records/byte_order.h"
 
 namespace ql::engine {
@@ -749,12 +751,68 @@ void Engine::OnWriteFail(const ReceivedFrame&) {
 }
 
 // Until the certificate page is wired in, its answers only end the request.
-void Engine::OnCertificateList(const ReceivedFrame&) {
+void Engine::RefreshCertificateList() {
+  if (!channel_.IsConnected()) {
+    Refuse(cmd::kCertificateList, ErrorKind::BadArgument, msg::kPortNotOpen);
+    return;
+  }
+  BeginOperation(cmd::kCertificateList);
+  SendCommand(cmd::kCertificateList, {});
+}
+
+void Engine::LoadCertificate(std::string_view name) {
+  ui_.SetProgressPosition(0);
+  if (!channel_.IsConnected()) {
+    Refuse(cmd::kCertificateData, ErrorKind::BadArgument, msg::kPortNotOpen);
+    return;
+  }
+  if (name.empty()) {
+    Refuse(cmd::kCertificateData, ErrorKind::BadArgument, msg::kNotSelected);
+    return;
+  }
+  const std::optional<protocol::NameSlot> slot = protocol::NameToSlot(name);
+  if (!slot) {
+    // A row text the station could not have listed: asking would name another file.
+    Refuse(cmd::kCertificateData, ErrorKind::BadArgument,
+           "\"" + std::string(name) + "\" is not a certificate name the station can send");
+    return;
+  }
+  BeginOperation(cmd::kCertificateData);
+  SendCommand(cmd::kCertificateData, *slot);
+}
+
+void Engine::OnCertificateList(const ReceivedFrame& frame) {
   StopTransmitter();
+  ui_.ClearCertificateList();
+  ui_.DisableUsbDiskChoice();
+  const auto p = frame.Payload();
+  if (p.empty()) {
+    ui_.ShowMessage(msg::kCertificateListFail);
+    RefuseByAnswer(msg::kCertificateListFail);
+    return;
+  }
+  for (const std::string& name : protocol::ParseCertificateList(p)) ui_.AddCertificateRow(name);
+  ui_.ShowMessage(msg::kCertificateListOk);
   EndByAnswer(RequestOutcome::Done);
 }
-void Engine::OnCertificateData(const ReceivedFrame&) {
+
+void Engine::OnCertificateData(const ReceivedFrame& frame) {
   StopTransmitter();
+  ui_.DisableUsbDiskChoice();
+  const auto p = frame.Payload();
+  if (p.empty()) {
+    ui_.ShowMessage(msg::kCertificateFail);
+    RefuseByAnswer(msg::kCertificateFail);
+    return;
+  }
+  // A shorter answer reads as zero where its bytes are missing.
+  certificate_ = records::CertificateRecord::FromBytes(p);
+  if (certificate_.gasType == records::kCertificateNoData) {
+    ui_.ShowMessage(msg::kGasTypeMismatch);
+    RefuseByAnswer(msg::kGasTypeMismatch);
+    return;
+  }
+  ui_.ShowCertificate(certificate_);
   EndByAnswer(RequestOutcome::Done);
 }
 

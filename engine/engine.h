@@ -37,6 +37,7 @@
 #include "protocol/commands.h"
 #include "protocol/log_list.h"
 #include "protocol/request_block.h"
+#include "records/certificate.h"
 #include "records/docking_info.h"
 #include "records/firmware.h"
 #include "records/multi_gas.h"
@@ -110,6 +111,15 @@ class Engine final : private link::ISerialEvents,
   // checked rows in list order).
   void RefreshLogList();
   void SaveLogs(const std::vector<std::string>& names, const std::filesystem::path& folder);
+  // Certificate page: "Refresh", and "Load" with the name of the checked row (empty: none
+  // is checked).
+  void RefreshCertificateList();
+  void LoadCertificate(std::string_view name);
+  // The certificate last loaded: all zero (gas type 0, nothing to print) before the first
+  // and after ClearCertificate (the certificate tab was selected).
+  const records::CertificateRecord& Certificate() const { return certificate_; }
+  void ClearCertificate() { certificate_ = {}; }
+
   // Service page.
   void WriteSerialNumber(std::string_view serialNumber);
   void SelfTest();
@@ -275,6 +285,7 @@ class Engine final : private link::ISerialEvents,
   std::array<std::uint8_t, records::kDockingInfoSize> docking_{};
   std::array<std::uint8_t, records::kSingleGasOptionSize> singleGas_{};
   std::array<std::uint8_t, records::kMultiGasOptionSize> multiGas_{};
+  records::CertificateRecord certificate_;
 
   // Transfers. The YMODEM engine runs on one worker at a time; its observer posts to the UI.
   std::unique_ptr<TransferObserver> observer_;

@@ -16,6 +16,7 @@
 #include "link/status.h"
 #include "protocol/commands.h"
 #include "protocol/request_block.h"
+#include "records/certificate.h"
 #include "rules/record_type.h"
 
 namespace ql::engine {
@@ -52,6 +53,7 @@ enum class RequestOutcome {
 //   0x30 record write: the 0x30 → 0x31 pair; ends with the answer 0x31 or 0x32.
 //   0x37, 0x38, 0x39 firmware upload: ends with the transfer's result.
 //   0x34 log list; 0x35 log save run: ends when the last file is stored or the run fails.
+//   0x50 certificate list; 0x51 certificate: their answers.
 //   0xAE clock read; 0xAF clock set; 0x41, 0xFF, 0xAC, 0xAD, 0x42, 0x43 service requests.
 struct RequestEnd {
   std::uint8_t request = 0;  // the code of the request that started it (protocol::cmd)
@@ -130,6 +132,10 @@ class IEngineUi {
   virtual void ClearFirmwareFields(RecordType page) = 0;
   virtual void ClearLogList() = 0;
   virtual void ClearCertificateList() = 0;
+  // Certificate page: rows are added in list order after the list was cleared; a loaded
+  // certificate with data is shown (one with no data leaves the panel clear).
+  virtual void AddCertificateRow(std::string_view name) = 0;
+  virtual void ShowCertificate(const records::CertificateRecord& certificate) = 0;
 
   // Record pages: fill a page from its record, encode a page into its record.
   virtual void RecordToPage(RecordType type, std::span<const std::uint8_t> record) = 0;

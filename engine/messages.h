@@ -51,6 +51,14 @@ inline constexpr std::string_view kLogSaveOk = "Log data save success";
 inline constexpr std::string_view kLogSaveFail =
     "Log data save failure\n(File opened on pc or IRDA fail)";
 
+// Certificates.
+inline constexpr std::string_view kCertificateListOk = "CertiData file receive success";
+inline constexpr std::string_view kCertificateListFail =
+    "CertiData file receive fail \n (Certi Log empty or USB not connected)";
+inline constexpr std::string_view kCertificateFail =
+    "CertiData receive fail \n (Certi data empty or USB not connected)";
+inline constexpr std::string_view kGasTypeMismatch = "Gas Type Mismatch \n";
+
 // Service page.
 inline constexpr std::string_view kSerialNumberEmpty = "Serial Number Empty !!";
 inline constexpr std::string_view kSerialNumberWritten = "SN Write OK !!";

@@ -16,10 +16,11 @@ declare -A allowed=(
   [records]="records rules io link"
   [protocol]="protocol records rules io link"
   [engine]="engine protocol records rules io link"
-  [tools]="tools engine protocol records rules io link"
-  [pages]="pages engine protocol records rules io link"
-  [usbdisk]="usbdisk pages engine protocol records rules io link"
-  [app]="app usbdisk pages engine protocol records rules io link"
+  [report]="report records rules io link"
+  [tools]="tools engine report protocol records rules io link"
+  [pages]="pages engine report protocol records rules io link"
+  [usbdisk]="usbdisk pages engine report protocol records rules io link"
+  [app]="app usbdisk pages engine report protocol records rules io link"
 )
 # The window's layers; every other folder is below the window and includes no Qt header.
 window="pages usbdisk app"

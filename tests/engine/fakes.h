@@ -232,6 +232,15 @@ class RecordingUi final : public IEngineUi {
   void ClearCertificateList() override {
     OnUiThread();
     ++certificateListClears;
+    certificateRows.clear();
+  }
+  void AddCertificateRow(std::string_view name) override {
+    OnUiThread();
+    certificateRows.emplace_back(name);
+  }
+  void ShowCertificate(const records::CertificateRecord& certificate) override {
+    OnUiThread();
+    shownCertificates.push_back(certificate);
   }
   void RecordToPage(RecordType type, std::span<const std::uint8_t> record) override {
     OnUiThread();
@@ -308,6 +317,8 @@ class RecordingUi final : public IEngineUi {
   std::tuple<RecordType, int, int> firmwareRange{RecordType::Docking, 0, 0};
   bool usbDiskDisabled = false;
   std::vector<std::string> logRows;
+  std::vector<std::string> certificateRows;
+  std::vector<records::CertificateRecord> shownCertificates;
   bool logSaveEnabled = true;
 
  private:

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/messages.h"
+#include "protocol/certificate_list.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/ymodem/support.h"
 
@@ -108,6 +109,113 @@ TEST_F(Firmware, AStrayStartAnswerWithoutAnImageStartsNothing) {
   Answer(cmd::kFirmwareMultiGas, {1});
   EXPECT_FALSE(hooks.FirmwareUploadRunning());
   EXPECT_FALSE(hooks.Flags().firmwareUpload.load());
+}
+
+using Certificates = EngineFixture;
+
+TEST_F(Certificates, ListAnswers) {
+  struct Case {
+    const char* name;
+    Bytes payload;
+    std::vector<std::string> rows;
+    const char* message;
+  };
+  Bytes clamped = protocol::BuildCertificateList(std::vector<std::string>{"C1.CRT"});
+  clamped[4] = 0xFF;  // more names than the table holds: only what the record carries
+  clamped[5] = 0xFF;
+  const Case cases[] = {
+      {"Empty", {}, {}, "CertiData file receive fail \n (Certi Log empty or USB not connected)"},
+      {"TwoNames",
+       protocol::BuildCertificateList(std::vector<std::string>{"C1.CRT", "C2.CRT"}),
+       {"C1.CRT", "C2.CRT"},
+       "CertiData file receive success"},
+      {"CountBeyondTheTable", clamped, {"C1.CRT"}, "CertiData file receive success"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui = {};
+    Identify(2);
+    hooks.StopTransmitter();
+    ui.messages.clear();
+    engine.RefreshCertificateList();
+    auto request = TakeRequest();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->code, cmd::kCertificateList);
+    Answer(cmd::kCertificateList, c.payload);
+    std::vector<std::string> rows;
+    for (const std::string& row : ui.certificateRows) {
+      if (!row.empty()) rows.push_back(row);
+    }
+    EXPECT_EQ(rows, c.rows);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{c.message});
+    EXPECT_TRUE(ui.usbDiskDisabled);
+    engine.OpenCloseButton(std::nullopt);
+  }
+}
+
+TEST_F(Certificates, LoadChecksPortAndSelection) {
+  engine.LoadCertificate("C1.CRT");
+  EXPECT_EQ(ui.messages.back(), "The port not open");
+  Identify(2);
+  hooks.StopTransmitter();
+  engine.LoadCertificate("");
+  EXPECT_EQ(ui.messages.back(), "Not Selected !!");
+  EXPECT_EQ(hooks.LastCommand(), 0);
+}
+
+TEST_F(Certificates, LoadAnswers) {
+  records::CertificateRecord fourGas;
+  fourGas.year = 2026;
+  fourGas.month = 3;
+  fourGas.day = 5;
+  fourGas.productCode = "RVX";
+  fourGas.gasType = records::kCertificateFourGas;
+  fourGas.result = records::kCertificatePass;
+  const auto full = fourGas.Bytes();
+  const Bytes shortened(full.begin(), full.begin() + 105);  // the result byte is missing
+  records::CertificateRecord noData = fourGas;
+  noData.gasType = records::kCertificateNoData;
+  const auto noDataBytes = noData.Bytes();
+  struct Case {
+    const char* name;
+    Bytes payload;
+    std::size_t shown;
+    std::vector<std::string> messages;
+    std::uint8_t storedGasType;
+  };
+  const Case cases[] = {
+      {"FourGas", Bytes(full.begin(), full.end()), 1, {}, records::kCertificateFourGas},
+      {"ShortPayloadReadsAsZero", shortened, 1, {}, records::kCertificateFourGas},
+      {"NoData",
+       Bytes(noDataBytes.begin(), noDataBytes.end()),
+       0,
+       {"Gas Type Mismatch \n"},
+       records::kCertificateNoData},
+      {"Empty", {}, 0, {"CertiData receive fail \n (Certi data empty or USB not connected)"}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui = {};
+    Identify(2);
+    hooks.StopTransmitter();
+    engine.ClearCertificate();
+    ui.messages.clear();
+    engine.LoadCertificate("C1.CRT");
+    auto request = TakeRequest();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->code, cmd::kCertificateData);
+    EXPECT_EQ(request->payload, Slot("C1.CRT"));
+    Answer(cmd::kCertificateData, c.payload);
+    EXPECT_EQ(ui.shownCertificates.size(), c.shown);
+    EXPECT_EQ(ui.messages, c.messages);
+    EXPECT_EQ(engine.Certificate().gasType, c.storedGasType);
+    if (c.shown == 1) {
+      EXPECT_EQ(ui.shownCertificates.front().productCode, "RVX");
+      EXPECT_EQ(ui.shownCertificates.front().result,
+                c.payload.size() < 106 ? 0 : records::kCertificatePass);
+    }
+    engine.OpenCloseButton(std::nullopt);
+  }
 }
 
 using Logs = EngineFixture;

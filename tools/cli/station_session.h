@@ -51,7 +51,11 @@ class HeadlessUi final : public engine::IEngineUi {
   void EnableStationPages(bool) override {}
   void ClearFirmwareFields(RecordType) override {}
   void ClearLogList() override { logRows.clear(); }
-  void ClearCertificateList() override {}
+  void ClearCertificateList() override { certificateRows.clear(); }
+  void AddCertificateRow(std::string_view name) override { certificateRows.emplace_back(name); }
+  void ShowCertificate(const records::CertificateRecord& certificate) override {
+    shownCertificate = certificate;
+  }
   void RecordToPage(RecordType type, std::span<const std::uint8_t> record) override {
     received[type].assign(record.begin(), record.end());
   }
@@ -76,6 +80,8 @@ class HeadlessUi final : public engine::IEngineUi {
   std::vector<engine::RequestEnd> ends;
   std::string lastMessage;  // the engine's last message
   std::vector<std::string> logRows;
+  std::vector<std::string> certificateRows;
+  std::optional<records::CertificateRecord> shownCertificate;
   std::map<RecordType, std::vector<std::uint8_t>> received;  // as the station sent them
   std::map<RecordType, std::vector<std::uint8_t>> toSend;    // what a write sends
 
