@@ -4,6 +4,7 @@
 // panel and of the printed page. One set of rules for the window, the printed page, the
 // PDF and the command-line tool. Pure and thread-safe.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -46,5 +47,10 @@ CertificateTable OnScreenCertificateTable(const CertificateRecord& certificate);
 // The printed table: the same values with the printed row labels ("Cal Conc", ...), empty
 // texts where nothing is printed, and no column 1 title for an unknown gas type.
 CertificateTable PrintedCertificateTable(const CertificateRecord& certificate);
+
+// The "Calibrated By" and "Approved By" names: letters, digits (8-bit Latin-1) and spaces
+// only, at most 20 characters. Any other character is dropped, then the text is cut.
+inline constexpr std::size_t kSignatureNameMax = 20;
+std::string CleanSignatureName(std::string_view text);
 
 }  // namespace ql::records
