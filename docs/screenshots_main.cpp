@@ -32,6 +32,9 @@ class Drive final : public ql::pages::IChoosers, public ql::usbdisk::IMountCheck
   explicit Drive(fs::path root) : m_root(std::move(root)) {}
   std::optional<fs::path> ChooseFile(QWidget*) override { return std::nullopt; }
   std::optional<fs::path> ChooseFolder(QWidget*, const QString&) override { return m_root; }
+  std::optional<fs::path> ChooseSaveFile(QWidget*, const QString&, const QString&) override {
+    return std::nullopt;
+  }
   bool IsMountRoot(const fs::path& folder) const override { return folder == m_root; }
 
  private:
