@@ -207,6 +207,8 @@ void cDlgCertiTab::BuildPanel() {
 
   m_values = new QTableWidget(0, 0, panel);
   m_values->verticalHeader()->setVisible(false);
+  // Rows as high as their text, so the whole table shows without scrolling.
+  m_values->verticalHeader()->setDefaultSectionSize(m_values->fontMetrics().height() + 6);
   m_values->horizontalHeader()->setStretchLastSection(false);
   m_values->setShowGrid(true);
   m_values->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -302,6 +304,13 @@ void cDlgCertiTab::ShowCertificate(const records::CertificateRecord& certificate
       cell->setFlags(Qt::ItemIsEnabled);
       m_values->setItem(r, c, cell);
     }
+  }
+  // The layout's widths are the least a column gets; a larger font or scale widens it so
+  // no title or value is cut.
+  m_values->resizeColumnsToContents();
+  for (int c = 0; c < m_values->columnCount(); ++c) {
+    const int least = table.columns[static_cast<std::size_t>(c)].width;
+    if (m_values->columnWidth(c) < least) m_values->setColumnWidth(c, least);
   }
 }
 

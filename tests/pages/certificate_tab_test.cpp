@@ -286,7 +286,7 @@ class CertificateTabTest : public QObject {
     QTest::addColumn<CertificateRecord>("certificate");
     QTest::addColumn<QStringList>("fields");  // 1268, 1269, 1270, 1271, 1273
     QTest::addColumn<QStringList>("table");
-    QTest::addColumn<QList<int>>("widths");
+    QTest::addColumn<QList<int>>("widths");  // the least width of each column
     QTest::newRow("four-gas, no LEL values")
         << FourGas() << QStringList{"Merovane RVX", "RVX310402", "4711", "Pass", "05-03-2016"}
         << QStringList{" |O2(%)|CO(ppm)|H2S(ppm)|LEL(%)",
@@ -315,9 +315,11 @@ class CertificateTabTest : public QObject {
     for (int id : {1268, 1269, 1270, 1271, 1273}) shown << f.Text(id);
     QCOMPARE(shown, fields);
     QCOMPARE(f.Table(), table);
-    QList<int> shownWidths;
-    for (int c = 0; c < f.Values()->columnCount(); ++c) shownWidths << f.Values()->columnWidth(c);
-    QCOMPARE(shownWidths, widths);
+    // At least the layout's widths; wider only where a text needs it.
+    QCOMPARE(f.Values()->columnCount(), widths.size());
+    for (int c = 0; c < f.Values()->columnCount(); ++c) {
+      QVERIFY2(f.Values()->columnWidth(c) >= widths[c], qPrintable(QString::number(c)));
+    }
 
     f.page.ClearPanel();
     for (int id : {1268, 1269, 1270, 1271, 1273}) QCOMPARE(f.Text(id), QString(" "));
