@@ -19,7 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto certificates = ql::protocol::ParseCertificateList(payload);
   if (certificates.size() > ql::protocol::kCertificateListSlots) std::abort();
   for (const auto& name : certificates) {
-    if (name.size() > ql::protocol::kNameSlotSize) std::abort();
+    // Every listed certificate can be asked for by the name its row shows.
+    if (name.size() > ql::protocol::kNameSlotSize || !ql::protocol::NameToSlot(name)) std::abort();
+  }
+  // The station's own record of these names lists them again, in the same order.
+  if (ql::protocol::ParseCertificateList(ql::protocol::BuildCertificateList(certificates)) !=
+      certificates) {
+    std::abort();
   }
   return 0;
 }

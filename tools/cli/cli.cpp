@@ -31,13 +31,15 @@ ExitCode RunCommandLine(CommandArgs args, std::ostream& out, std::ostream& err) 
                       ctx);
   AddLinkCommands(app, ctx);
   AddLogsCommands(*app.add_subcommand("logs", "List and save the station's log files."), ctx);
+  AddCertsCommands(
+      *app.add_subcommand("certs", "List the station's certificates and write them as PDF."), ctx);
   // After the commands, which would take it over otherwise.
   app.footer(std::string(kUsageHead) + std::string(kFirmwareUsage) + std::string(kLinkUsage) +
-             std::string(kLogsUsage));
+             std::string(kLogsUsage) + std::string(kCertsUsage));
 
   const auto usageError = [&](std::string_view problem) {
     err << "quaylink-cli: " << problem << "\n"
-        << kUsageHead << kFirmwareUsage << kLinkUsage << kLogsUsage;
+        << kUsageHead << kFirmwareUsage << kLinkUsage << kLogsUsage << kCertsUsage;
     return ExitCode::UsageOrFile;
   };
   std::vector<std::string> words(args.rbegin(), args.rend());  // CLI11 takes them reversed

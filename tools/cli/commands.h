@@ -53,6 +53,9 @@ void AddLinkCommands(CLI::App& app, CommandContext& ctx);
 void AddFirmwareCommands(CLI::App& group, CommandContext& ctx);
 //   logs list | logs get --dir DIR NAME...
 void AddLogsCommands(CLI::App& group, CommandContext& ctx);
+//   certs list | certs get NAME --pdf OUT [--calibrated-by TEXT] [--approved-by TEXT]
+//   [--no-address]
+void AddCertsCommands(CLI::App& group, CommandContext& ctx);
 
 // Parses and runs a whole command line: usage errors name the bad argument and give 2;
 // --help (also after any command) and --version print to `out` and give 0.
@@ -74,6 +77,13 @@ inline constexpr std::string_view kLogsUsage =
     "      Print the names of the station's log files, one per line, in list order.\n"
     "  --port DEV logs get --dir DIR NAME...\n"
     "      Save the named log files into the folder DIR.\n";
+inline constexpr std::string_view kCertsUsage =
+    "  --port DEV certs list\n"
+    "      Print the names of the station's certificates, one per line, in list order.\n"
+    "  --port DEV certs get NAME --pdf OUT [--calibrated-by TEXT] [--approved-by TEXT]\n"
+    "                                      [--no-address]\n"
+    "      Load the named certificate and write its printed page to the PDF file OUT;\n"
+    "      the names keep letters, digits and spaces (at most 20 characters).\n";
 inline constexpr std::string_view kLinkUsage =
     "  ports\n"
     "      List the serial ports a station can be on: name, TAB, device path.\n"
