@@ -7,6 +7,12 @@
 #include <QPen>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <algorithm>
+
+// The pictures live in a static library, whose resources are not registered on their own.
+static void InitLogoResource() {
+  Q_INIT_RESOURCE(quaylink);
+}
 
 namespace ql::app {
 
@@ -26,6 +32,7 @@ QFont PageFontOf(report::PageFont which) {
 }  // namespace
 
 QImage CertificateLogo() {
+  InitLogoResource();
   return QImage(QStringLiteral(":/quaylink/logo@2x.png"));
 }
 
@@ -36,11 +43,11 @@ void PaintCertificatePage(QPainter& painter, int deviceWidth, const report::Cert
   painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
   // The layout is in pixels of a page `printableWidth` wide; a printer of another
   // resolution would otherwise clip it or print it small.
-  if (page.printableWidth > 0) {
-    const double scale = static_cast<double>(deviceWidth) / page.printableWidth;
-    painter.scale(scale, scale);
-  }
-  painter.setPen(QPen(Qt::black, 2.0));
+  double scale = 1.0;
+  if (page.printableWidth > 0) scale = static_cast<double>(deviceWidth) / page.printableWidth;
+  painter.scale(scale, scale);
+  // Rules about a third of a point wide, never thinner than one device pixel.
+  painter.setPen(QPen(Qt::black, std::max(2.0, 1.0 / scale)));
   painter.setBrush(Qt::white);
   for (const report::PageRect& rect : page.rects) {
     painter.drawRect(QRectF(QPointF(rect.left, rect.top), QPointF(rect.right, rect.bottom)));

@@ -263,21 +263,39 @@ class WindowStationTest : public QObject {
         [&] { return rig.Find<QLineEdit>(1268, &page)->text() == "Merovane RVX"; }, 15000));
     QCOMPARE(rig.Find<QTableWidget>(1274, &page)->columnCount(), 5);
 
+    rig.Find<QLineEdit>(1200, &page)->setText("Ann Lee");
+    rig.Find<QLineEdit>(1198, &page)->setText("Tom Berg");
     const fs::path fromWindow = rig.dir / "window.pdf";
     rig.choosers.saveFiles.push_back(fromWindow);
     rig.messages.texts.clear();
     rig.Click(1282, &page);
     QCOMPARE(rig.messages.texts, QStringList{"Success"});
     QVERIFY(fs::exists(fromWindow));
+    // Selecting the tab again starts afresh: no rows, a clear panel, nothing to save.
+    window.Tabs().setCurrentIndex(0);
+    window.Tabs().setCurrentIndex(3);
+    QCOMPARE(list->rowCount(), 0);
+    QCOMPARE(rig.Find<QLineEdit>(1268, &page)->text(), QString(" "));
+    QCOMPARE(rig.Find<QTableWidget>(1274, &page)->columnCount(), 0);
+    QCOMPARE(rig.Find<QLineEdit>(1277, &page)->text(), QString("Ann Lee"));
+    rig.messages.texts.clear();
+    rig.choosers.saveFiles.push_back(rig.dir / "never.pdf");
+    rig.Click(1282, &page);
+    QCOMPARE(rig.messages.texts, QStringList{"Data Empty !!"});
+    QCOMPARE(rig.choosers.saveFiles.size(), std::size_t{1});  // no file was asked for
     rig.window.reset();  // the port is the command-line tool's now
 
     const fs::path fromCli = rig.dir / "cli.pdf";
-    const auto cli =
-        ql::testsupport::RunProgram({QUAYLINK_CLI, "--port", rig.device, "certs", "get",
-                                     name.toStdString(), "--pdf", fromCli.string()});
+    const auto cli = ql::testsupport::RunProgram(
+        {QUAYLINK_CLI, "--port", rig.device, "certs", "get", name.toStdString(), "--pdf",
+         fromCli.string(), "--calibrated-by", "Ann Lee", "--approved-by", "Tom Berg"});
     QVERIFY2(cli.exitCode == 0, cli.err.c_str());
     const QStringList windowWords = PdfWords(fromWindow);
-    QVERIFY(windowWords.join(' ').contains("Calibration Certificate"));
+    // The page is there, signed, and not only an empty sheet on both sides.
+    for (const char* text : {"Certificate", "RVX310402", "Berg"}) {
+      QVERIFY2(!windowWords.filter(QRegularExpression(QStringLiteral("^%1 @").arg(text))).isEmpty(),
+               text);
+    }
     QCOMPARE(windowWords, PdfWords(fromCli));
   }
 
