@@ -19,11 +19,12 @@ namespace ql::app {
 namespace {
 
 QFont PageFontOf(report::PageFont which) {
-  const report::FontSpec spec = report::FontOf(which);
-  QFont font(QString::fromLatin1(spec.family.data(), static_cast<qsizetype>(spec.family.size())));
-  font.setPixelSize(spec.height);
-  font.setWeight(static_cast<QFont::Weight>(spec.weight));
-  font.setUnderline(spec.underline);
+  const report::FontSpec wanted = report::FontOf(which);
+  QFont font(
+      QString::fromLatin1(wanted.family.data(), static_cast<qsizetype>(wanted.family.size())));
+  font.setPixelSize(wanted.height);
+  font.setWeight(static_cast<QFont::Weight>(wanted.weight));
+  font.setUnderline(wanted.underline);
   // Scaled text keeps its shapes; hinting would snap them to the unscaled grid.
   font.setHintingPreference(QFont::PreferNoHinting);
   return font;

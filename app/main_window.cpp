@@ -630,6 +630,8 @@ void CdockingDlg::PageToRecord(RecordType type, std::span<std::uint8_t> record) 
   Page(type)->PageToRecord(record);
 }
 
+// The date and time and service pages come with their own work; until then there is
+// nothing of theirs to show or clear.
 void CdockingDlg::ShowStationClock(const protocol::DateTime&) {}
 
 void CdockingDlg::ClearStationClock() {}
