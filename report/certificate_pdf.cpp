@@ -158,6 +158,13 @@ link::Status IoError(const std::filesystem::path& path, const std::string& why) 
 
 }  // namespace
 
+// Fontconfig, which cairo asks for the text faces, keeps its configuration and pattern
+// caches until the process ends; LeakSanitizer (in sanitizer builds of any program that
+// writes a certificate) would report them at exit as leaks.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
+
 link::Status WriteCertificatePdf(const CertificatePage& page, const std::filesystem::path& path) {
   if (page.printableWidth <= 0) {
     return link::Status::Error(link::ErrorKind::BadArgument, "The page has no printable width");

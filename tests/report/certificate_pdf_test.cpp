@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -62,14 +61,21 @@ class CertificatePdf : public testing::Test {
     return ReadFile(out);
   }
 
+  // The words of pdftotext -bbox: <word xMin="..." yMin="..." xMax=... yMax=...>text</word>
   std::vector<Word> Words(const fs::path& pdf) {
     const std::string html = PdfToText(pdf, "-bbox");
-    static const std::regex word(
-        R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="[0-9.]+" yMax="[0-9.]+">([^<]*)</word>)re");
+    const auto attribute = [&html](std::size_t from, std::string_view name) {
+      const std::size_t at = html.find(std::string(name) + "=\"", from);
+      return at == std::string::npos ? -1.0 : std::stod(html.substr(at + name.size() + 2));
+    };
     std::vector<Word> words;
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), word);
-         it != std::sregex_iterator(); ++it) {
-      words.push_back({std::stod((*it)[1]), std::stod((*it)[2]), (*it)[3]});
+    for (std::size_t at = html.find("<word "); at != std::string::npos;
+         at = html.find("<word ", at + 1)) {
+      const std::size_t open = html.find('>', at);
+      const std::size_t close = html.find("</word>", at);
+      if (open == std::string::npos || close == std::string::npos) break;
+      words.push_back(
+          {attribute(at, "xMin"), attribute(at, "yMin"), html.substr(open + 1, close - open - 1)});
     }
     return words;
   }
