@@ -271,9 +271,10 @@ class WindowRulesTest : public QObject {
 
   // No answer: the device type query gives up after its resends, on the virtual clock.
   void silentStationEndsInSendTimeOut() {
+    // The clock outlives the window, whose engine stops its timers on closing.
+    ql::testsupport::VirtualTimerHost timers;
     WindowRig rig(QTest::currentTestFunction());
     SilentStation silent;
-    ql::testsupport::VirtualTimerHost timers;
     auto& window = rig.MakeWindow(&timers);
     timers.SetTarget([&window](int id) { window.StationEngine().OnTimer(id); });
     window.RefreshPorts();
@@ -289,9 +290,10 @@ class WindowRulesTest : public QObject {
 
   // A station that names its family and then falls silent: the record read gives up.
   void unansweredReadEndsInSendTimeOut() {
+    // The clock outlives the window, whose engine stops its timers on closing.
+    ql::testsupport::VirtualTimerHost timers;
     WindowRig rig(QTest::currentTestFunction());
     SilentStation station;
-    ql::testsupport::VirtualTimerHost timers;
     auto& window = rig.MakeWindow(&timers);
     timers.SetTarget([&window](int id) { window.StationEngine().OnTimer(id); });
     window.RefreshPorts();
