@@ -20,10 +20,12 @@
 #include <QVBoxLayout>
 
 #include "app/about_dialog.h"
+#include "app/certificate_printer.h"
 #include "app/qt_dialogs.h"
 #include "app/qt_timer_host.h"
 #include "app/ui_poster.h"
 #include "engine/messages.h"
+#include "pages/certificate_tab.h"
 #include "pages/control_id.h"
 #include "pages/docking_tab.h"
 #include "pages/field_widgets.h"
@@ -79,6 +81,11 @@ CdockingDlg::CdockingDlg(WindowServices services, QWidget* parent)
   if (m_choosers == nullptr) {
     m_ownChoosers = std::make_unique<DialogChoosers>();
     m_choosers = m_ownChoosers.get();
+  }
+  m_printer = m_services.printer;
+  if (m_printer == nullptr) {
+    m_ownPrinter = std::make_unique<QtCertificatePrinter>();
+    m_printer = m_ownPrinter.get();
   }
   m_mountCheck = m_services.mountCheck;
   if (m_mountCheck == nullptr) {
@@ -190,10 +197,10 @@ void CdockingDlg::BuildControls() {
   m_singleGas = new pages::cDlgYBRTab(*this, m_pageStack);
   m_multiGas = new pages::cDlgHWRTab(*this, m_pageStack);
   m_logs = new pages::cDlgLOGTab(*this, m_pageStack);
-  m_certificates = new QWidget(m_pageStack);
-  for (QWidget* page :
-       {static_cast<QWidget*>(m_docking), static_cast<QWidget*>(m_singleGas),
-        static_cast<QWidget*>(m_multiGas), static_cast<QWidget*>(m_logs), m_certificates}) {
+  m_certificates = new pages::cDlgCertiTab(*this, m_pageStack);
+  for (QWidget* page : {static_cast<QWidget*>(m_docking), static_cast<QWidget*>(m_singleGas),
+                        static_cast<QWidget*>(m_multiGas), static_cast<QWidget*>(m_logs),
+                        static_cast<QWidget*>(m_certificates)}) {
     m_pageStack->addWidget(page);
   }
 
@@ -328,6 +335,10 @@ void CdockingDlg::OnTabChanged(int selected) {
       ShowPage(m_certificates);
       m_usbDisk->setEnabled(false);
       SetTransferModeUi(true);
+      // A fresh start on the page: nothing shown, nothing to print, the list asked anew.
+      m_certificates->ClearPanel();
+      if (m_engine) m_engine->ClearCertificate();
+      m_certificates->ClearList();
       break;
   }
 }
@@ -356,6 +367,7 @@ void CdockingDlg::EnableAllPages(bool enabled) {
     page->EnablePage(enabled);
   }
   m_logs->EnableControls(enabled);
+  m_certificates->EnableRefresh(enabled);
 }
 
 // ---- transfer modes ------------------------------------------------------------------
@@ -598,11 +610,17 @@ void CdockingDlg::ClearLogList() {
   m_logs->ClearList();
 }
 
-// The certificate, date and time and service pages come with their own work; until then
-// there is nothing of theirs to clear or show.
-void CdockingDlg::ClearCertificateList() {}
-void CdockingDlg::AddCertificateRow(std::string_view) {}
-void CdockingDlg::ShowCertificate(const records::CertificateRecord&) {}
+void CdockingDlg::ClearCertificateList() {
+  m_certificates->ClearList();
+}
+
+void CdockingDlg::AddCertificateRow(std::string_view name) {
+  m_certificates->AddRow(FromLatin1(name));
+}
+
+void CdockingDlg::ShowCertificate(const records::CertificateRecord& certificate) {
+  m_certificates->ShowCertificate(certificate);
+}
 
 void CdockingDlg::RecordToPage(RecordType type, std::span<const std::uint8_t> record) {
   Page(type)->RecordToPage(record);
@@ -612,6 +630,8 @@ void CdockingDlg::PageToRecord(RecordType type, std::span<std::uint8_t> record) 
   Page(type)->PageToRecord(record);
 }
 
+// The date and time and service pages come with their own work; until then there is
+// nothing of theirs to show or clear.
 void CdockingDlg::ShowStationClock(const protocol::DateTime&) {}
 
 void CdockingDlg::ClearStationClock() {}
@@ -659,6 +679,16 @@ void CdockingDlg::RefreshLogList() {
 void CdockingDlg::SaveLogs(const std::vector<std::string>& names,
                            const std::filesystem::path& folder) {
   m_engine->SaveLogs(names, folder);
+}
+
+void CdockingDlg::RefreshCertificateList() {
+  m_engine->RefreshCertificateList();
+}
+void CdockingDlg::LoadCertificate(std::string_view name) {
+  m_engine->LoadCertificate(name);
+}
+const records::CertificateRecord& CdockingDlg::Certificate() const {
+  return m_engine->Certificate();
 }
 
 // ---- keyboard, painting, shutdown ----------------------------------------------------

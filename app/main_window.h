@@ -38,6 +38,7 @@ class cDlgDockingTab;
 class cDlgYBRTab;
 class cDlgHWRTab;
 class cDlgLOGTab;
+class cDlgCertiTab;
 }  // namespace ql::pages
 
 namespace ql::app {
@@ -63,6 +64,7 @@ class CdockingDlg final : public QDialog,
   pages::cDlgYBRTab& SingleGasPage() const { return *m_singleGas; }
   pages::cDlgHWRTab& MultiGasPage() const { return *m_multiGas; }
   pages::cDlgLOGTab& LogPage() const { return *m_logs; }
+  pages::cDlgCertiTab& CertificatePage() const { return *m_certificates; }
   QTabBar& Tabs() const { return *m_tabs; }
   QWidget* CurrentPage() const { return m_current; }
   // The main READ and WRITE (reached from the menu).
@@ -123,6 +125,7 @@ class CdockingDlg final : public QDialog,
   std::filesystem::path UsbRoot() const override { return m_usbRoot; }
   pages::IStationLink& Station() override { return *this; }
   pages::IChoosers& Choosers() override { return *m_choosers; }
+  pages::ICertificatePrinter& Printer() override { return *m_printer; }
 
   // pages::IStationLink
   bool PortOpen() const override;
@@ -132,6 +135,9 @@ class CdockingDlg final : public QDialog,
   void RefreshLogList() override;
   void SaveLogs(const std::vector<std::string>& names,
                 const std::filesystem::path& folder) override;
+  void RefreshCertificateList() override;
+  void LoadCertificate(std::string_view name) override;
+  const records::CertificateRecord& Certificate() const override;
 
   void BuildControls();
   void StartUp();
@@ -155,10 +161,12 @@ class CdockingDlg final : public QDialog,
   WindowServices m_services;
   std::unique_ptr<IMessagePresenter> m_ownMessages;
   std::unique_ptr<pages::IChoosers> m_ownChoosers;
+  std::unique_ptr<pages::ICertificatePrinter> m_ownPrinter;
   std::unique_ptr<usbdisk::IMountCheck> m_ownMountCheck;
   engine::SystemWallClock m_systemClock;
   IMessagePresenter* m_messages = nullptr;
   pages::IChoosers* m_choosers = nullptr;
+  pages::ICertificatePrinter* m_printer = nullptr;
   usbdisk::IMountCheck* m_mountCheck = nullptr;
 
   UiPoster* m_poster = nullptr;
@@ -188,7 +196,7 @@ class CdockingDlg final : public QDialog,
   pages::cDlgYBRTab* m_singleGas = nullptr;
   pages::cDlgHWRTab* m_multiGas = nullptr;
   pages::cDlgLOGTab* m_logs = nullptr;
-  QWidget* m_certificates = nullptr;
+  pages::cDlgCertiTab* m_certificates = nullptr;
   QWidget* m_current = nullptr;
 
   bool m_linkMode = true;

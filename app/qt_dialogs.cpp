@@ -27,4 +27,16 @@ std::optional<std::filesystem::path> DialogChoosers::ChooseFolder(QWidget* paren
   return std::filesystem::path(path.toStdString());
 }
 
+std::optional<std::filesystem::path> DialogChoosers::ChooseSaveFile(QWidget* parent,
+                                                                    const QString& title,
+                                                                    const QString& suggestedName) {
+  QFileDialog dialog(parent, title, {}, QStringLiteral("PDF File(*.pdf)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(QStringLiteral("pdf"));
+  dialog.selectFile(suggestedName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return std::filesystem::path(dialog.selectedFiles().constFirst().toStdString());
+}
+
 }  // namespace ql::app

@@ -15,6 +15,8 @@ class DialogChoosers final : public pages::IChoosers {
  public:
   std::optional<std::filesystem::path> ChooseFile(QWidget* parent) override;
   std::optional<std::filesystem::path> ChooseFolder(QWidget* parent, const QString& title) override;
+  std::optional<std::filesystem::path> ChooseSaveFile(QWidget* parent, const QString& title,
+                                                      const QString& suggestedName) override;
 };
 
 }  // namespace ql::app

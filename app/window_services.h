@@ -27,10 +27,12 @@ class IMessagePresenter {
 };
 
 struct WindowServices {
-  // Null: the real ones (message boxes, Qt's file and folder dialogs, the system's mount
-  // table, the PC clock, Qt timers, the platform's serial port).
+  // Null: the real ones (message boxes, Qt's file and folder dialogs, the printer, the system's
+  // mount table, the PC clock, Qt timers, the platform's serial port).
   IMessagePresenter* messages = nullptr;
   pages::IChoosers* choosers = nullptr;
+  // Null: Qt's print dialog and the chosen printer.
+  pages::ICertificatePrinter* printer = nullptr;
   usbdisk::IMountCheck* mountCheck = nullptr;
   const engine::IWallClock* wallClock = nullptr;
   // A timer host the caller drives (tests: a virtual clock); the caller connects its

@@ -1,5 +1,7 @@
 // Makes the README's pictures of the window: the docking station page and the RVX page
-// filled from the station emulator, and USB disk mode. A developer's tool, not installed.
+// filled from the station emulator, the certificate page with a four-gas certificate and
+// that certificate's printed page (saved as PDF, rendered at 60 dpi by pdftoppm), and USB
+// disk mode. A developer's tool, not installed.
 //
 //   quaylink-screenshots OUT_DIR [SUFFIX]
 //
@@ -7,13 +9,16 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QTest>
 #include <cstdio>
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "pages/certificate_tab.h"
 #include "pages/control_id.h"
 #include "tests/e2e/process.h"
 
@@ -32,11 +37,61 @@ class Drive final : public ql::pages::IChoosers, public ql::usbdisk::IMountCheck
   explicit Drive(fs::path root) : m_root(std::move(root)) {}
   std::optional<fs::path> ChooseFile(QWidget*) override { return std::nullopt; }
   std::optional<fs::path> ChooseFolder(QWidget*, const QString&) override { return m_root; }
+  std::optional<fs::path> ChooseSaveFile(QWidget*, const QString&, const QString&) override {
+    return m_root / "certificate.pdf";
+  }
   bool IsMountRoot(const fs::path& folder) const override { return folder == m_root; }
+  const fs::path& Root() const { return m_root; }
 
  private:
   fs::path m_root;
 };
+
+bool Save(QWidget& window, const fs::path& file);
+
+// The certificate page with the station's four-gas certificate loaded and signed, and its
+// printed page as a picture.
+bool Certificate(ql::app::CdockingDlg& window, QStringList& messages, const fs::path& pdf,
+                 const fs::path& out, const std::string& suffix) {
+  window.Tabs().setCurrentIndex(3);
+  QWidget* page = &window.CertificatePage();
+  ql::pages::Control<QAbstractButton>(page, 1257)->click();
+  if (!QTest::qWaitFor([&] { return messages.contains("CertiData file receive success"); },
+                       10000)) {
+    std::fprintf(stderr, "quaylink-screenshots: no certificate list\n");
+    return false;
+  }
+  auto* list = ql::pages::Control<QTableWidget>(page, 1256);
+  const auto rows = list->findItems(QStringLiteral("RVX310402.CRT"), Qt::MatchExactly);
+  if (rows.isEmpty()) {
+    std::fprintf(stderr, "quaylink-screenshots: no four-gas certificate\n");
+    return false;
+  }
+  rows.front()->setCheckState(Qt::Checked);
+  ql::pages::Control<QAbstractButton>(page, 1258)->click();
+  auto* product = ql::pages::Control<QLineEdit>(page, 1268);
+  if (!QTest::qWaitFor([&] { return product->text() != QStringLiteral(" "); }, 10000)) {
+    std::fprintf(stderr, "quaylink-screenshots: the certificate did not load\n");
+    return false;
+  }
+  ql::pages::Control<QLineEdit>(page, 1200)->setText(QStringLiteral("Ann Lee"));
+  ql::pages::Control<QLineEdit>(page, 1198)->setText(QStringLiteral("Tom Berg"));
+  if (!Save(window, out / ("window-certificates" + suffix + ".png"))) return false;
+  ql::pages::Control<QAbstractButton>(page, 1282)->click();
+  if (!messages.contains(QStringLiteral("Success"))) {
+    std::fprintf(stderr, "quaylink-screenshots: the PDF was not saved\n");
+    return false;
+  }
+  const auto rendered = ql::testsupport::RunProgram(
+      {QUAYLINK_PDFTOPPM, "-png", "-r", "60", "-singlefile", pdf.string(),
+       (out / ("certificate-four-gas" + suffix)).string()});
+  if (rendered.exitCode != 0) {
+    std::fprintf(stderr, "quaylink-screenshots: pdftoppm: %s\n", rendered.err.c_str());
+    return false;
+  }
+  window.Tabs().setCurrentIndex(0);
+  return true;
+}
 
 bool Save(QWidget& window, const fs::path& file) {
   QTest::qWait(200);
@@ -76,9 +131,11 @@ int main(int argc, char** argv) {
     window.resize(window.sizeHint());
     window.show();
     bool filled = false;
+    QStringList messages;
     QObject::connect(&window, &ql::app::CdockingDlg::messageShown, &window,
-                     [&filled](const QString& text) {
+                     [&filled, &messages](const QString& text) {
                        if (text == QStringLiteral("   Read complete   ")) filled = true;
+                       messages << text;
                      });
     ql::pages::Control<QAbstractButton>(&window, 1077)->click();
     if (!QTest::qWaitFor([&] { return filled; }, 10000)) {
@@ -88,6 +145,7 @@ int main(int argc, char** argv) {
     if (!Save(window, out / ("window-docking" + suffix + ".png"))) status = 2;
     window.Tabs().setCurrentIndex(1);
     if (!Save(window, out / ("window-rvx" + suffix + ".png"))) status = 2;
+    if (!Certificate(window, messages, drive.Root() / "certificate.pdf", out, suffix)) status = 2;
     window.Tabs().setCurrentIndex(0);
     ql::pages::Control<QAbstractButton>(&window, 1077)->click();  // CLOSE
     ql::pages::Control<QAbstractButton>(&window, 1046)->click();  // USB Disk

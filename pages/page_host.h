@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "pages/certificate_output.h"
+#include "records/certificate.h"
 #include "records/firmware.h"
 #include "rules/record_type.h"
 
@@ -34,6 +36,12 @@ class IStationLink {
   virtual void RefreshLogList() = 0;
   virtual void SaveLogs(const std::vector<std::string>& names,
                         const std::filesystem::path& folder) = 0;
+  // Certificate page: "Refresh"; "Load" with the checked row's name ("" when none is
+  // checked: the engine refuses it); the certificate last loaded (gas type 0 when there is
+  // none to print).
+  virtual void RefreshCertificateList() = 0;
+  virtual void LoadCertificate(std::string_view name) = 0;
+  virtual const records::CertificateRecord& Certificate() const = 0;
 };
 
 // File and folder choosers. The window shows Qt's dialogs; tests answer with paths.
@@ -46,6 +54,10 @@ class IChoosers {
   // A folder, with `title` as the dialog's title. Nothing when cancelled.
   virtual std::optional<std::filesystem::path> ChooseFolder(QWidget* parent,
                                                             const QString& title) = 0;
+  // A file to write, with `title` as the dialog's title and `suggestedName` proposed; the
+  // dialog asks before an existing file is replaced. Nothing when cancelled.
+  virtual std::optional<std::filesystem::path> ChooseSaveFile(QWidget* parent, const QString& title,
+                                                              const QString& suggestedName) = 0;
 };
 
 // The main window as the pages see it.
@@ -63,6 +75,7 @@ class IPageHost {
   virtual std::filesystem::path UsbRoot() const = 0;
   virtual IStationLink& Station() = 0;
   virtual IChoosers& Choosers() = 0;
+  virtual ICertificatePrinter& Printer() = 0;
 };
 
 }  // namespace ql::pages

@@ -1,6 +1,7 @@
 #pragma once
 // A main window stand-in for page tests: records every message, progress call and station
-// operation, and answers the file and folder choosers from a queue of prepared answers.
+// operation, answers the file and folder choosers from a queue of prepared answers, and
+// keeps what would have been printed.
 
 #include <QString>
 #include <deque>
@@ -21,6 +22,7 @@ class FakeStation final : public pages::IStationLink {
   std::optional<records::FirmwareImage> lastImage;
   std::vector<std::string> savedNames;
   std::filesystem::path savedFolder;
+  records::CertificateRecord certificate;  // what Certificate() answers
 
   bool PortOpen() const override { return portOpen; }
   void PageRead(RecordType type) override { calls.push_back("PageRead " + Name(type)); }
@@ -36,6 +38,11 @@ class FakeStation final : public pages::IStationLink {
     savedNames = names;
     savedFolder = folder;
   }
+  void RefreshCertificateList() override { calls.push_back("RefreshCertificateList"); }
+  void LoadCertificate(std::string_view name) override {
+    calls.push_back("LoadCertificate " + std::string(name));
+  }
+  const records::CertificateRecord& Certificate() const override { return certificate; }
 
   static std::string Name(RecordType type) {
     switch (type) {
@@ -55,12 +62,19 @@ class FakeChoosers final : public pages::IChoosers {
   // Answers in order; an empty optional is a cancelled dialog. An empty queue cancels.
   std::deque<std::optional<std::filesystem::path>> files;
   std::deque<std::optional<std::filesystem::path>> folders;
+  std::deque<std::optional<std::filesystem::path>> saveFiles;
   std::vector<QString> folderTitles;
+  std::vector<QString> suggestedNames;  // every ChooseSaveFile
 
   std::optional<std::filesystem::path> ChooseFile(QWidget*) override { return Take(files); }
   std::optional<std::filesystem::path> ChooseFolder(QWidget*, const QString& title) override {
     folderTitles.push_back(title);
     return Take(folders);
+  }
+  std::optional<std::filesystem::path> ChooseSaveFile(QWidget*, const QString&,
+                                                      const QString& suggestedName) override {
+    suggestedNames.push_back(suggestedName);
+    return Take(saveFiles);
   }
 
  private:
@@ -73,6 +87,18 @@ class FakeChoosers final : public pages::IChoosers {
   }
 };
 
+// Records the pages it is given and answers with `outcome`.
+class FakePrinter final : public pages::ICertificatePrinter {
+ public:
+  pages::PrintOutcome outcome = pages::PrintOutcome::Printed;
+  std::vector<report::CertificatePage> pages;
+
+  pages::PrintOutcome Print(QWidget*, const report::CertificatePage& page) override {
+    pages.push_back(page);
+    return outcome;
+  }
+};
+
 class FakeHost final : public pages::IPageHost {
  public:
   std::vector<std::string> messages;
@@ -82,6 +108,7 @@ class FakeHost final : public pages::IPageHost {
   std::filesystem::path usbRoot;
   FakeStation station;
   FakeChoosers choosers;
+  FakePrinter printer;
 
   void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
   void SetProgressPosition(int position) override { positions.push_back(position); }
@@ -90,6 +117,7 @@ class FakeHost final : public pages::IPageHost {
   std::filesystem::path UsbRoot() const override { return usbRoot; }
   pages::IStationLink& Station() override { return station; }
   pages::IChoosers& Choosers() override { return choosers; }
+  pages::ICertificatePrinter& Printer() override { return printer; }
 };
 
 }  // namespace ql::testsupport

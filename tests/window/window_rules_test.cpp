@@ -271,9 +271,10 @@ class WindowRulesTest : public QObject {
 
   // No answer: the device type query gives up after its resends, on the virtual clock.
   void silentStationEndsInSendTimeOut() {
+    // The clock outlives the window, whose engine stops its timers on closing.
+    ql::testsupport::VirtualTimerHost timers;
     WindowRig rig(QTest::currentTestFunction());
     SilentStation silent;
-    ql::testsupport::VirtualTimerHost timers;
     auto& window = rig.MakeWindow(&timers);
     timers.SetTarget([&window](int id) { window.StationEngine().OnTimer(id); });
     window.RefreshPorts();
@@ -289,9 +290,10 @@ class WindowRulesTest : public QObject {
 
   // A station that names its family and then falls silent: the record read gives up.
   void unansweredReadEndsInSendTimeOut() {
+    // The clock outlives the window, whose engine stops its timers on closing.
+    ql::testsupport::VirtualTimerHost timers;
     WindowRig rig(QTest::currentTestFunction());
     SilentStation station;
-    ql::testsupport::VirtualTimerHost timers;
     auto& window = rig.MakeWindow(&timers);
     timers.SetTarget([&window](int id) { window.StationEngine().OnTimer(id); });
     window.RefreshPorts();
@@ -319,14 +321,17 @@ class WindowRulesTest : public QObject {
                                qobject_cast<QDateTimeEdit*>(widget) != nullptr ||
                                qobject_cast<QAbstractItemView*>(widget) != nullptr;
       if (!interactive) continue;
-      // Parts of a composite control (a combo's edit, a date edit's text, the tab bar's
-      // scroll arrows, a list's header) are named through their control.
+      // Parts of a composite control (a combo's edit and its popup list, a date edit's
+      // text, the tab bar's scroll arrows, a list's header) are named through their control.
       QWidget* parent = widget->parentWidget();
       const bool insideList =
           parent != nullptr && (qobject_cast<QAbstractItemView*>(parent) ||
                                 qobject_cast<QAbstractItemView*>(parent->parentWidget()));
-      if (qobject_cast<QComboBox*>(parent) || qobject_cast<QAbstractSpinBox*>(parent) ||
-          qobject_cast<QTabBar*>(parent) || insideList || widget->objectName().startsWith("qt_")) {
+      const bool comboPopup =
+          parent != nullptr && qobject_cast<QComboBox*>(parent->parentWidget()) != nullptr;
+      if (qobject_cast<QComboBox*>(parent) || comboPopup ||
+          qobject_cast<QAbstractSpinBox*>(parent) || qobject_cast<QTabBar*>(parent) || insideList ||
+          widget->objectName().startsWith("qt_")) {
         continue;
       }
       if (parent != nullptr && qobject_cast<ql::pages::ArrowPair*>(parent) != nullptr) {

@@ -1,15 +1,19 @@
 // The real window against the station emulator on a pseudo-terminal: OPEN fills the tabs
 // and pages, a Write stores exactly the changed value, a log download and a firmware
-// upload run from their pages, and a lost line or a closed window ends everything cleanly.
+// upload run from their pages, a certificate is fetched and saved as PDF, and a lost line
+// or a closed window ends everything cleanly.
 
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QTest>
 #include <csignal>
 
 #include "engine/messages.h"
+#include "pages/certificate_tab.h"
 #include "pages/docking_tab.h"
 #include "pages/log_tab.h"
 #include "pages/multi_gas_tab.h"
@@ -47,6 +51,19 @@ Bytes Encoded(const Page& page, std::size_t size) {
   Bytes record(size, 0);
   page.PageToRecord(record);
   return record;
+}
+
+// The words of a PDF as pdftotext -bbox finds them: each with its box, one per entry.
+QStringList PdfWords(const fs::path& pdf) {
+  const auto run = ql::testsupport::RunProgram({QUAYLINK_PDFTOTEXT, "-bbox", pdf.string(), "-"});
+  if (run.exitCode != 0) return {QStringLiteral("pdftotext failed: ") + run.err.c_str()};
+  static const QRegularExpression word(QStringLiteral(
+      R"re(<word (xMin="[^"]*" yMin="[^"]*" xMax="[^"]*" yMax="[^"]*")>([^<]*)</word>)re"));
+  QStringList words;
+  for (const auto& match : word.globalMatch(QString::fromStdString(run.out))) {
+    words << match.captured(2) + " @ " + match.captured(1);
+  }
+  return words;
 }
 
 }  // namespace
@@ -222,6 +239,64 @@ class WindowStationTest : public QObject {
     QVERIFY2(again, qPrintable(rig.messages.texts.join("|") + " open enabled " +
                                QString::number(rig.Find<QAbstractButton>(1077)->isEnabled())));
     QCOMPARE(rig.TabTexts().size(), 4);
+  }
+
+  // A certificate fetched through the window and saved as PDF is the page the command-line
+  // tool writes for the same certificate: the same texts at the same places.
+  void certificateSavedAsPdfMatchesTheCommandLine() {
+    WindowRig rig(QTest::currentTestFunction());
+    rig.StartStation(2);
+    auto& window = rig.MakeWindow();
+    QVERIFY(rig.OpenAndRead());
+    window.Tabs().setCurrentIndex(3);
+    auto& page = window.CertificatePage();
+    QCOMPARE(window.CurrentPage(), static_cast<QWidget*>(&page));
+    rig.Click(1257, &page);
+    QVERIFY(rig.WaitForMessage(Q(msg::kCertificateListOk)));
+    auto* list = rig.Find<QTableWidget>(1256, &page);
+    const QString name = QStringLiteral("RVX310402.CRT");
+    const auto rows = list->findItems(name, Qt::MatchExactly);
+    QCOMPARE(rows.size(), 1);
+    rows.front()->setCheckState(Qt::Checked);
+    rig.Click(1258, &page);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return rig.Find<QLineEdit>(1268, &page)->text() == "Merovane RVX"; }, 15000));
+    QCOMPARE(rig.Find<QTableWidget>(1274, &page)->columnCount(), 5);
+
+    rig.Find<QLineEdit>(1200, &page)->setText("Ann Lee");
+    rig.Find<QLineEdit>(1198, &page)->setText("Tom Berg");
+    const fs::path fromWindow = rig.dir / "window.pdf";
+    rig.choosers.saveFiles.push_back(fromWindow);
+    rig.messages.texts.clear();
+    rig.Click(1282, &page);
+    QCOMPARE(rig.messages.texts, QStringList{"Success"});
+    QVERIFY(fs::exists(fromWindow));
+    // Selecting the tab again starts afresh: no rows, a clear panel, nothing to save.
+    window.Tabs().setCurrentIndex(0);
+    window.Tabs().setCurrentIndex(3);
+    QCOMPARE(list->rowCount(), 0);
+    QCOMPARE(rig.Find<QLineEdit>(1268, &page)->text(), QString(" "));
+    QCOMPARE(rig.Find<QTableWidget>(1274, &page)->columnCount(), 0);
+    QCOMPARE(rig.Find<QLineEdit>(1277, &page)->text(), QString("Ann Lee"));
+    rig.messages.texts.clear();
+    rig.choosers.saveFiles.push_back(rig.dir / "never.pdf");
+    rig.Click(1282, &page);
+    QCOMPARE(rig.messages.texts, QStringList{"Data Empty !!"});
+    QCOMPARE(rig.choosers.saveFiles.size(), std::size_t{1});  // no file was asked for
+    rig.window.reset();  // the port is the command-line tool's now
+
+    const fs::path fromCli = rig.dir / "cli.pdf";
+    const auto cli = ql::testsupport::RunProgram(
+        {QUAYLINK_CLI, "--port", rig.device, "certs", "get", name.toStdString(), "--pdf",
+         fromCli.string(), "--calibrated-by", "Ann Lee", "--approved-by", "Tom Berg"});
+    QVERIFY2(cli.exitCode == 0, cli.err.c_str());
+    const QStringList windowWords = PdfWords(fromWindow);
+    // The page is there, signed, and not only an empty sheet on both sides.
+    for (const char* text : {"Certificate", "RVX310402", "Berg"}) {
+      QVERIFY2(!windowWords.filter(QRegularExpression(QStringLiteral("^%1 @").arg(text))).isEmpty(),
+               text);
+    }
+    QCOMPARE(windowWords, PdfWords(fromCli));
   }
 
   // Closing the window ends every thread whatever runs; the sanitizers watch the joins.
