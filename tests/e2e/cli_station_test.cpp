@@ -4,15 +4,22 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <thread>
 
+#include "protocol/commands.h"
 #include "records/docking_info.h"
 #include "tests/e2e/files.h"
 #include "tests/e2e/process.h"
+#include "tools/cli/station_session.h"
+#include "tools/station/station_state.h"
 
 namespace ql {
 namespace {
@@ -40,9 +47,11 @@ class CliAgainstStation : public testing::Test {
     fs::remove_all(dir_);
   }
 
-  std::string StartStation(int type) {
-    station_ = std::make_unique<Background>(std::vector<std::string>{
-        QUAYLINK_STATION, "--type", std::to_string(type), "--state", (dir_ / "state").string()});
+  std::string StartStation(int type, const std::vector<std::string>& more = {}) {
+    std::vector<std::string> args = {QUAYLINK_STATION, "--type", std::to_string(type), "--state",
+                                     (dir_ / "state").string()};
+    args.insert(args.end(), more.begin(), more.end());
+    station_ = std::make_unique<Background>(std::move(args));
     device_ = station_->FirstLine();
     return device_;
   }
@@ -238,6 +247,188 @@ TEST_F(CliAgainstStation, LineCutDuringAnUploadEndsItWithAMessage) {
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.err.find("Connection lost"), std::string::npos) << r.err;
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+}
+
+// "YYYY-MM-DD HH:MM:SS" as seconds on a calendar without time zones; nothing otherwise.
+std::optional<std::int64_t> CalendarSeconds(const std::string& text) {
+  std::tm tm{};
+  std::istringstream in(text);
+  in >> std::get_time(&tm, "%Y-%m-%d %H:%M:%S");
+  if (in.fail() || text.size() != 19) return std::nullopt;
+  return static_cast<std::int64_t>(::timegm(&tm));
+}
+
+std::int64_t PcLocalSeconds() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  return static_cast<std::int64_t>(::timegm(&local));
+}
+
+// The one line a clock command prints, as calendar seconds.
+std::optional<std::int64_t> PrintedTime(const testsupport::RunResult& r) {
+  if (r.out.size() != 20 || r.out.back() != '\n') return std::nullopt;
+  return CalendarSeconds(r.out.substr(0, 19));
+}
+
+TEST_F(CliAgainstStation, ClockSetThenReadBack) {
+  // A multi-gas station's clock comes with the automatic read; a pump station's is asked for.
+  for (int type : {2, 3}) {
+    SCOPED_TRACE(type);
+    StartStation(type);
+    const auto set = CliOnPort({"clock", "set", "2030-06-15 08:30:00"});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    const auto setAt = PrintedTime(set);
+    ASSERT_TRUE(setAt) << set.out;
+    const std::int64_t wanted = *CalendarSeconds("2030-06-15 08:30:00");
+    EXPECT_GE(*setAt, wanted);
+    EXPECT_LE(*setAt, wanted + 1) << set.out;  // the station's answer to the set
+
+    const auto read = CliOnPort({"clock", "read"});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    const auto readAt = PrintedTime(read);
+    ASSERT_TRUE(readAt) << read.out;
+    EXPECT_GE(*readAt, wanted);
+    EXPECT_LE(*readAt, wanted + 3) << read.out;
+    EXPECT_EQ(read.err.find("[TX]"), std::string::npos) << "no traffic without --monitor";
+    station_.reset();
+  }
+}
+
+TEST_F(CliAgainstStation, ClockSetNowTakesThePcsLocalTime) {
+  StartStation(3);
+  ASSERT_EQ(CliOnPort({"clock", "set", "2030-06-15 08:30:00"}).exitCode, 0);
+  const auto set = CliOnPort({"clock", "set", "now"});
+  ASSERT_EQ(set.exitCode, 0) << set.err;
+  const auto setAt = PrintedTime(set);
+  ASSERT_TRUE(setAt) << set.out;
+  EXPECT_LE(std::abs(*setAt - PcLocalSeconds()), 2) << set.out;
+}
+
+TEST_F(CliAgainstStation, ClockSetRefusesATimeThatDoesNotExistBeforeOpeningThePort) {
+  StartStation(2);
+  const char* impossible[] = {"2026-02-30 12:00:00", "2025-02-29 12:00:00", "2026-13-01 12:00:00",
+                              "2026-01-01 25:00:00", "2026-01-01 12:60:00", "2026-1-01 12:00:00",
+                              "2026-01-01T12:00:00", "yesterday",           ""};
+  for (const char* value : impossible) {
+    SCOPED_TRACE(value);
+    const auto r = CliOnPort({"--monitor", "clock", "set", value});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("\"" + std::string(value) + "\""), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("[TX]"), std::string::npos) << "nothing sent: " << r.err;
+    EXPECT_TRUE(r.out.empty());
+  }
+  // Not even a port that cannot be opened is tried.
+  const auto missing =
+      Cli({"--port", "/dev/quaylink-missing", "clock", "set", "2026-02-30 12:00:00"});
+  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_EQ(missing.err.find("Port open fail"), std::string::npos) << missing.err;
+  // Date and time in two words is a usage error.
+  EXPECT_EQ(CliOnPort({"clock", "set", "2026-01-01", "12:00:00"}).exitCode, 2);
+
+  const auto read = CliOnPort({"clock", "read"});
+  ASSERT_EQ(read.exitCode, 0) << read.err;
+  const auto readAt = PrintedTime(read);
+  ASSERT_TRUE(readAt) << read.out;
+  EXPECT_LE(std::abs(*readAt - PcLocalSeconds()), 3) << "the station's clock was not set";
+}
+
+TEST_F(CliAgainstStation, MonitorWritesEveryFrameToStderr) {
+  StartStation(2);
+  const auto r = CliOnPort({"--monitor", "clock", "read"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(PrintedTime(r)) << "the result alone on stdout: " << r.out;
+  EXPECT_EQ(r.err.find('\r'), std::string::npos);
+  // The first line of each entry. An entry has a line per 20 bytes; a frame's length is
+  // in its bytes 2 and 3 (requests low byte first, answers high byte first).
+  std::vector<std::string> sent;
+  std::vector<std::string> received;
+  std::istringstream lines(r.err);
+  std::size_t continuation = 0;
+  for (std::string line; std::getline(lines, line);) {
+    const bool tx = line.rfind("[TX] ", 0) == 0;
+    if (!tx && line.rfind("[RX] ", 0) != 0) continue;
+    if (continuation > 0) {
+      --continuation;
+      continue;
+    }
+    std::istringstream hex(line.substr(5));
+    unsigned bytes[4] = {};
+    for (unsigned& b : bytes) hex >> std::hex >> b;
+    const std::size_t length = tx ? (bytes[2] | bytes[3] << 8) : (bytes[2] << 8 | bytes[3]);
+    continuation = (length + 7 + 19) / 20 - 1;
+    (tx ? sent : received).push_back(line);
+  }
+  ASSERT_FALSE(sent.empty()) << r.err;
+  EXPECT_EQ(sent.front(), "[TX] 02 40 00 00 1D AD 03 ") << "the device type query first";
+  // Device type, then the automatic read of both records, which ends with the clock.
+  const char* codes[] = {"40", "33", "33", "AE"};
+  ASSERT_EQ(sent.size(), std::size(codes)) << r.err;
+  ASSERT_EQ(received.size(), std::size(codes)) << r.err;
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    EXPECT_EQ(sent[i].substr(0, 10), std::string("[TX] 02 ") + codes[i]);
+    EXPECT_EQ(received[i].substr(0, 10), std::string("[RX] 02 ") + codes[i]);
+  }
+  EXPECT_EQ(received.front().substr(0, 20), "[RX] 02 40 00 01 02 ") << "a multi-gas station";
+}
+
+TEST_F(CliAgainstStation, FactoryDefaultRestoresTheRecordsAndTheStationAnswersAgain) {
+  // A station whose docking record was changed.
+  const station::StationState sample = station::SampleStationState(2);
+  records::DockingInfoRecord changed;
+  changed.bytes = sample.docking;
+  changed.SetLocation("DOCK7");
+  fs::create_directories(dir_ / "state");
+  WriteBytes(dir_ / "state" / "Docking.cfg", Bytes(changed.bytes.begin(), changed.bytes.end()));
+  StartStation(2);
+  ASSERT_EQ(ReadBytes(dir_ / "state" / "Docking.cfg"),
+            Bytes(changed.bytes.begin(), changed.bytes.end()));
+
+  std::ostringstream messages;
+  cli::StationSession session(messages);
+  ASSERT_EQ(session.Connect(device_), cli::ExitCode::Ok) << messages.str();
+  auto& ui = session.Ui();
+  EXPECT_EQ(ui.received[RecordType::Docking], Bytes(changed.bytes.begin(), changed.bytes.end()));
+  const std::size_t before = ui.ends.size();
+  const auto end =
+      session.Run(protocol::cmd::kFactoryDefault, [&] { session.Engine().FactoryDefault(); });
+  ASSERT_EQ(end.outcome, engine::RequestOutcome::Done) << end.status.message;
+  EXPECT_NE(messages.str().find("Factory default success !!"), std::string::npos);
+
+  // The engine reconnects on its own; the station, back from its restart, answers the
+  // device type query and the automatic read that follows it.
+  const auto ended = [&](std::uint8_t code) -> const engine::RequestEnd* {
+    for (std::size_t i = before; i < ui.ends.size(); ++i) {
+      if (ui.ends[i].request == code) return &ui.ends[i];
+    }
+    return nullptr;
+  };
+  ASSERT_TRUE(session.Loop().RunUntil([&] { return ended(protocol::cmd::kReadRecord) != nullptr; },
+                                      std::chrono::seconds(30)))
+      << messages.str();
+  ASSERT_NE(ended(protocol::cmd::kDeviceType), nullptr);
+  EXPECT_EQ(ended(protocol::cmd::kDeviceType)->outcome, engine::RequestOutcome::Done);
+  EXPECT_EQ(ended(protocol::cmd::kReadRecord)->outcome, engine::RequestOutcome::Done);
+  EXPECT_EQ(ui.state, engine::ConnectionState::Ready);
+  EXPECT_EQ(ui.received[RecordType::Docking], Bytes(sample.docking.begin(), sample.docking.end()));
+  EXPECT_EQ(ui.received[RecordType::MultiGas],
+            Bytes(sample.multiGas.begin(), sample.multiGas.end()));
+  EXPECT_EQ(ReadBytes(dir_ / "state" / "Docking.cfg"),
+            Bytes(sample.docking.begin(), sample.docking.end()));
+}
+
+TEST_F(CliAgainstStation, EthernetChecksAnswerAsTheStationIsSetUp) {
+  StartStation(3, {"--ip", "10.0.0.9", "--ethernet", "down"});
+  std::ostringstream messages;
+  cli::StationSession session(messages);
+  ASSERT_EQ(session.Connect(device_), cli::ExitCode::Ok) << messages.str();
+  const auto ip = session.Run(protocol::cmd::kIpAddress, [&] { session.Engine().GetIpAddress(); });
+  EXPECT_EQ(ip.outcome, engine::RequestOutcome::Done) << ip.status.message;
+  EXPECT_EQ(session.Ui().ipAddress, (std::array<std::uint8_t, 4>{10, 0, 0, 9}));
+  const auto link =
+      session.Run(protocol::cmd::kEthernetLinkTest, [&] { session.Engine().EthernetLinkTest(); });
+  EXPECT_EQ(link.outcome, engine::RequestOutcome::Refused);
+  EXPECT_NE(messages.str().find("Docking Ethernet Link up Fail !!"), std::string::npos);
 }
 
 TEST_F(CliAgainstStation, UsageAndPortErrors) {

@@ -342,6 +342,24 @@ TEST_F(Dispatch, ClockOffsetIsPcMinusStation) {
   EXPECT_FALSE(ui.stationClock.has_value());
 }
 
+TEST_F(Dispatch, RejectedClockAnswerKeepsTheOffsetAndTheShownTime) {
+  Identify(3);
+  clock.now = 1457172000;
+  engine.ReadStationClock();
+  Answer(cmd::kReadClock, ClockPayload(2016, 3, 5, 10, 0, 0));
+  ASSERT_TRUE(engine.StationClockKnown());
+  const std::int64_t offset = engine.StationClockOffset();
+  const auto shown = ui.stationClock;
+  clock.now += 600;
+  // The empty date a read would take as 1 January is out of range for a set.
+  engine.SetStationClock({2016, 5, 5, 8, 9, 10});
+  Answer(cmd::kSetClock, ClockPayload(2016, 0, 0, 8, 9, 10));
+  EXPECT_EQ(ui.messages.back(), "Docking clock invalid");
+  EXPECT_TRUE(engine.StationClockKnown());
+  EXPECT_EQ(engine.StationClockOffset(), offset);
+  EXPECT_EQ(ui.stationClock, shown);
+}
+
 TEST_F(Dispatch, SetClockSendsTheChosenDateAndTime) {
   Identify(3);
   engine.SetStationClock({2017, 12, 31, 23, 59, 59});

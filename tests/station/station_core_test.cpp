@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <functional>
 
 #include "protocol/name_slot.h"
 #include "records/docking_info.h"
@@ -173,13 +174,136 @@ TEST_F(Station, ACertificateFileTooLongForOneAnswerIsNotGiven) {
   EXPECT_EQ(Ask(0x51, Slot("EDGE.CRT")).payload.size(), 4095u);
 }
 
-TEST_F(Station, SetClockOutsideTheCalendarKeepsTheClock) {
+Bytes SetClockBlock(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t hour,
+                    std::int32_t minute, std::int32_t second) {
   Bytes set = Block(0);
-  const std::int32_t fields[6] = {INT32_MIN, INT32_MIN, 1, 0, 0, 0};
-  std::memcpy(&set[4], fields, sizeof fields);
-  const Bytes before = Ask(0xAE, Block(0)).payload;
-  EXPECT_EQ(Ask(0xAF, set).payload, before) << "answered with the clock as it was";
-  EXPECT_EQ(state.clockOffset, 0);
+  const std::int32_t fields[6] = {year, month, day, hour, minute, second};
+  std::memcpy(&set[4], fields, sizeof fields);  // little-endian host, as the station
+  return set;
+}
+
+TEST_F(Station, SetClockOutsideTheCalendarKeepsTheClock) {
+  const struct {
+    const char* name;
+    Bytes set;
+  } cases[] = {
+      {"FieldsTheCalendarCannotHold", SetClockBlock(INT32_MIN, INT32_MIN, 1, 0, 0, 0)},
+      {"ThirtiethOfFebruary", SetClockBlock(2026, 2, 30, 12, 0, 0)},
+      {"TwentyNinthOfFebruaryInACommonYear", SetClockBlock(2025, 2, 29, 12, 0, 0)},
+      {"MonthThirteen", SetClockBlock(2026, 13, 1, 12, 0, 0)},
+      {"EmptyDate", SetClockBlock(2026, 0, 0, 12, 0, 0)},
+      {"HourTwentyFive", SetClockBlock(2026, 1, 1, 25, 0, 0)},
+      {"SecondSixty", SetClockBlock(2026, 1, 1, 12, 0, 60)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes before = Ask(0xAE, Block(0)).payload;
+    EXPECT_EQ(Ask(0xAF, c.set).payload, before) << "answered with the clock as it was";
+    EXPECT_EQ(state.clockOffset, 0);
+  }
+  // The last day of February in a leap year is a day like any other.
+  EXPECT_EQ(Ask(0xAF, SetClockBlock(2024, 2, 29, 12, 0, 0)).payload,
+            SetClockBlock(2024, 2, 29, 12, 0, 0));
+}
+
+// Every service request, answered from the station's state.
+struct ServiceCase {
+  const char* name;
+  std::uint8_t code;
+  Bytes payload;
+  std::function<void(StationState&)> before;
+  Bytes answer;
+  std::function<void(const StationState&)> after;
+  bool saves;  // the records changed: the owner must write them back
+};
+
+class ServiceRequest : public Station, public testing::WithParamInterface<ServiceCase> {};
+
+TEST_P(ServiceRequest, IsAnsweredFromTheState) {
+  const ServiceCase& c = GetParam();
+  int saved = 0;
+  core.onChanged = [&] { ++saved; };
+  if (c.before) c.before(state);
+  const RequestFrame answer = Ask(c.code, c.payload);
+  EXPECT_EQ(answer.code, c.code);
+  EXPECT_EQ(answer.payload, c.answer);
+  if (c.after) c.after(state);
+  EXPECT_EQ(saved > 0, c.saves);
+}
+
+records::DockingInfoRecord DockingOf(const StationState& s) {
+  records::DockingInfoRecord r;
+  r.bytes = s.docking;
+  return r;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Station, ServiceRequest,
+    testing::Values(
+        ServiceCase{"SerialNumberGoesIntoTheDockingRecord", 0x41,
+                    Bytes{'D', 'S', '0', '0', '0', '7'}, nullptr, Bytes{},
+                    [](const StationState& s) { EXPECT_EQ(DockingOf(s).SerialNumber(), "DS0007"); },
+                    true},
+        ServiceCase{"SerialNumberOfTwelveCharacters", 0x41, Bytes(12, 'Z'), nullptr, Bytes{},
+                    [](const StationState& s) {
+                      EXPECT_EQ(DockingOf(s).SerialNumber(), std::string(12, 'Z'));
+                      EXPECT_EQ(DockingOf(s).Length(), 64u) << "nothing past the field";
+                    },
+                    true},
+        ServiceCase{"SelfTest", 0xFF, Bytes{}, nullptr, Bytes{}, nullptr, false},
+        ServiceCase{"FirmwareEraseForgetsOnlyTheStationsImage", 0xAD, Bytes{},
+                    [](StationState& s) {
+                      s.firmware[RecordType::Docking] = {"DK_FW.bin", "1.0", true};
+                      s.firmware[RecordType::MultiGas] = {"RVX_FW.bin", "2.1", true};
+                    },
+                    Bytes{},
+                    [](const StationState& s) {
+                      EXPECT_EQ(s.firmware.count(RecordType::Docking), 0u);
+                      EXPECT_EQ(s.firmware.count(RecordType::MultiGas), 1u);
+                    },
+                    false},
+        ServiceCase{"EthernetLinkUp", 0x42, Bytes{}, nullptr, Bytes{0}, nullptr, false},
+        ServiceCase{"EthernetLinkDown", 0x42, Bytes{},
+                    [](StationState& s) { s.ethernetUp = false; }, Bytes{1}, nullptr, false},
+        ServiceCase{"IpAddressFirstOctetFirst", 0x43, Bytes{},
+                    [](StationState& s) {
+                      s.ipAddress = {10, 1, 2, 254};
+                    },
+                    Bytes{10, 1, 2, 254}, nullptr, false},
+        ServiceCase{"FactoryDefaultRestoresTheSampleRecords", 0xAC, Bytes{},
+                    [](StationState& s) {
+                      s.docking[20] ^= 0xFF;
+                      s.singleGas[40] ^= 0xFF;
+                      s.multiGas[60] ^= 0xFF;
+                      s.clockOffset = 3600;
+                      s.logs.resize(1);
+                    },
+                    Bytes{},
+                    [](const StationState& s) {
+                      const StationState sample = SampleStationState(2);
+                      EXPECT_EQ(s.docking, sample.docking);
+                      EXPECT_EQ(s.singleGas, sample.singleGas);
+                      EXPECT_EQ(s.multiGas, sample.multiGas);
+                      EXPECT_EQ(s.clockOffset, 3600) << "the clock runs on";
+                      EXPECT_EQ(s.logs.size(), 1u) << "the logs stay";
+                    },
+                    true}),
+    [](const testing::TestParamInfo<ServiceCase>& row) { return std::string(row.param.name); });
+
+TEST_F(Station, AfterAFactoryDefaultTheStationHearsNothingForAWhile) {
+  Ask(0x30, Block(0));  // a write announced before the reset is forgotten
+  t += 1s;
+  const Clock::time_point reset = t;
+  ASSERT_FALSE(core.OnRequest({0xAC, {}}, reset).frame.empty());
+  EXPECT_TRUE(core.Restarting(reset + 299ms));
+  EXPECT_TRUE(core.OnRequest({0x40, {}}, reset + 50ms).frame.empty());
+  const Bytes set = SetClockBlock(2030, 1, 1, 0, 0, 0);
+  EXPECT_TRUE(core.OnRequest({0xAF, set}, reset + 100ms).frame.empty());
+  EXPECT_EQ(state.clockOffset, 0) << "a request dropped has no effect";
+  EXPECT_FALSE(core.Restarting(reset + StationCore::kRestartTime));
+  EXPECT_FALSE(core.OnRequest({0x40, {}}, reset + StationCore::kRestartTime).frame.empty());
+  t = reset + 1s;
+  EXPECT_EQ(Ask(0x31, Bytes(state.docking.begin(), state.docking.end())).code, 0x32);
 }
 
 }  // namespace

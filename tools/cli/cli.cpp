@@ -26,6 +26,8 @@ ExitCode RunCommandLine(CommandArgs args, std::ostream& out, std::ostream& err) 
   app.fallthrough();
   app.add_option("--port", options.port, "The station's serial device (see: quaylink-cli ports)")
       ->type_name("DEV");
+  app.add_flag("--monitor", options.monitor,
+               "Write every frame sent ([TX]) and received ([RX]) to stderr in hexadecimal");
 
   AddFirmwareCommands(*app.add_subcommand("firmware", "Check, build and send firmware files."),
                       ctx);
@@ -33,13 +35,14 @@ ExitCode RunCommandLine(CommandArgs args, std::ostream& out, std::ostream& err) 
   AddLogsCommands(*app.add_subcommand("logs", "List and save the station's log files."), ctx);
   AddCertsCommands(
       *app.add_subcommand("certs", "List the station's certificates and write them as PDF."), ctx);
+  AddClockCommands(*app.add_subcommand("clock", "Read and set the station's clock."), ctx);
   // After the commands, which would take it over otherwise.
   app.footer(std::string(kUsageHead) + std::string(kFirmwareUsage) + std::string(kLinkUsage) +
-             std::string(kLogsUsage) + std::string(kCertsUsage));
+             std::string(kLogsUsage) + std::string(kCertsUsage) + std::string(kClockUsage));
 
   const auto usageError = [&](std::string_view problem) {
     err << "quaylink-cli: " << problem << "\n"
-        << kUsageHead << kFirmwareUsage << kLinkUsage << kLogsUsage << kCertsUsage;
+        << kUsageHead << kFirmwareUsage << kLinkUsage << kLogsUsage << kCertsUsage << kClockUsage;
     return ExitCode::UsageOrFile;
   };
   std::vector<std::string> words(args.rbegin(), args.rend());  // CLI11 takes them reversed

@@ -36,7 +36,7 @@ ExitCode FetchCertificateList(StationSession& session) {
 
 ExitCode List(const CommandContext& ctx) {
   if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
-  StationSession session(ctx.err);
+  StationSession session(ctx);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
   if (const ExitCode c = FetchCertificateList(session); c != ExitCode::Ok) return c;
   for (const std::string& row : session.Ui().certificateRows) ctx.out << row << "\n";
@@ -67,7 +67,7 @@ ExitCode Get(const CommandContext& ctx, const GetOptions& options) {
       SignatureName(ctx, "--calibrated-by", options.calibratedBy),
       SignatureName(ctx, "--approved-by", options.approvedBy)};
 
-  StationSession session(ctx.err);
+  StationSession session(ctx);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
   if (const ExitCode c = FetchCertificateList(session); c != ExitCode::Ok) return c;
   const auto& rows = session.Ui().certificateRows;

@@ -112,7 +112,7 @@ ExitCode Upload(const CommandContext& ctx, RecordType family, const std::string&
     return choice.status.kind == link::ErrorKind::Io ? ExitCode::UsageOrFile : ExitCode::Refused;
   }
 
-  StationSession session(ctx.err);
+  StationSession session(ctx);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
   const engine::RequestEnd end = session.Run(
       FirmwareRequest(family),

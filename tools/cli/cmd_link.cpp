@@ -84,7 +84,7 @@ ExitCode Ports(const CommandContext& ctx) {
 
 ExitCode Info(const CommandContext& ctx) {
   if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
-  StationSession session(ctx.err);
+  StationSession session(ctx);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
   const DeviceType type = session.StationType();
   ctx.out << static_cast<int>(type) << ' ' << FamilyName(type) << '\n';
@@ -93,7 +93,7 @@ ExitCode Info(const CommandContext& ctx) {
 
 ExitCode Read(const CommandContext& ctx, const std::string& target, const std::string& out) {
   if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
-  StationSession session(ctx.err);
+  StationSession session(ctx);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
   auto& ui = session.Ui();
   const RecordType record = TargetRecord(target, session.StationType());
@@ -141,7 +141,7 @@ ExitCode Write(const CommandContext& ctx, const std::string& target, const std::
     return ExitCode::Refused;
   }
 
-  StationSession session(ctx.err);
+  StationSession session(ctx);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
   auto& ui = session.Ui();
   if (!wantDocking && TargetRecord(target, session.StationType()) != fileType) {

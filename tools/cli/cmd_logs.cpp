@@ -26,7 +26,7 @@ ExitCode FetchLogList(StationSession& session) {
 
 ExitCode List(const CommandContext& ctx) {
   if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
-  StationSession session(ctx.err);
+  StationSession session(ctx);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
   if (const ExitCode c = FetchLogList(session); c != ExitCode::Ok) return c;
   for (const std::string& row : session.Ui().logRows) ctx.out << row << "\n";
@@ -42,7 +42,7 @@ ExitCode Get(const CommandContext& ctx, const std::filesystem::path& dir,
   }
   if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
 
-  StationSession session(ctx.err);
+  StationSession session(ctx);
   if (const ExitCode c = session.Connect(ctx.options.port); c != ExitCode::Ok) return c;
   if (const ExitCode c = FetchLogList(session); c != ExitCode::Ok) return c;
   auto& ui = session.Ui();

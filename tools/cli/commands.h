@@ -30,7 +30,8 @@ enum class ExitCode : int {
 
 // Options that come before the group name and apply to every group.
 struct GlobalOptions {
-  std::string port;  // --port DEV: the serial device of the connection commands
+  std::string port;      // --port DEV: the serial device of the connection commands
+  bool monitor = false;  // --monitor: every frame sent and received, as lines on stderr
 };
 
 // What a command works with. The references must outlive the parse that runs the command.
@@ -56,6 +57,8 @@ void AddLogsCommands(CLI::App& group, CommandContext& ctx);
 //   certs list | certs get NAME --pdf OUT [--calibrated-by TEXT] [--approved-by TEXT]
 //   [--no-address]
 void AddCertsCommands(CLI::App& group, CommandContext& ctx);
+//   clock read | clock set "YYYY-MM-DD HH:MM:SS"|now
+void AddClockCommands(CLI::App& group, CommandContext& ctx);
 
 // Parses and runs a whole command line: usage errors name the bad argument and give 2;
 // --help (also after any command) and --version print to `out` and give 0.
@@ -93,9 +96,14 @@ inline constexpr std::string_view kLinkUsage =
     "      Save the station's record exactly as it sends it (64, 112 or 100 bytes).\n"
     "  --port DEV write docking|detector FILE\n"
     "      Send a configuration file's record; values the page would refuse are not sent.\n";
+inline constexpr std::string_view kClockUsage =
+    "  --port DEV clock read\n"
+    "      Print the station's date and time (YYYY-MM-DD HH:MM:SS).\n"
+    "  --port DEV clock set \"YYYY-MM-DD HH:MM:SS\"|now\n"
+    "      Set the station's clock (now: the PC's local time); print the time it reports.\n";
 // The first lines of the usage text; each group adds its own lines after them.
 inline constexpr std::string_view kUsageHead =
-    "usage: quaylink-cli [--port DEV] GROUP COMMAND [OPTIONS] [ARGS]\n"
+    "usage: quaylink-cli [--port DEV] [--monitor] GROUP COMMAND [OPTIONS] [ARGS]\n"
     "Exit codes: 0 done, 1 input refused, 2 usage or file error, 3 no answer.\n"
     "Commands:\n";
 

@@ -28,8 +28,36 @@ void HeadlessUi::PageToRecord(RecordType type, std::span<std::uint8_t> record) {
   std::copy_n(it->second.begin(), std::min(it->second.size(), record.size()), record.begin());
 }
 
-StationSession::StationSession(std::ostream& err)
-    : ui_(err), engine_(std::make_unique<engine::Engine>(ui_, timers_, loop_, clock_)) {
+void StreamTrafficMonitor::LogReceived(std::span<const std::uint8_t> line) {
+  Write(line, link::TrafficDirection::Received);
+}
+
+void StreamTrafficMonitor::LogSent(std::span<const std::uint8_t> frame) {
+  Write(frame, link::TrafficDirection::Sent);
+}
+
+void StreamTrafficMonitor::Write(std::span<const std::uint8_t> bytes,
+                                 link::TrafficDirection direction) {
+  const std::string entry = link::FormatTrafficEntry(bytes, direction, false);
+  std::string lines;
+  lines.reserve(entry.size());
+  for (std::size_t i = 0; i < entry.size(); ++i) {
+    if (entry[i] == '\r' && i + 1 < entry.size() && entry[i + 1] == '\n') continue;
+    lines += entry[i];
+  }
+  const std::lock_guard lock(mutex_);
+  out_.write(lines.data(), static_cast<std::streamsize>(lines.size()));
+  out_.flush();
+}
+
+StationSession::StationSession(std::ostream& err, bool monitor)
+    : ui_(err),
+      monitor_(err),
+      engine_(std::make_unique<engine::Engine>(
+          ui_, timers_, loop_, clock_, link::MakePlatformSerialPort(),
+          engine::EngineOptions{.startPacerThread = true,
+                                .monitor = monitor ? &monitor_ : nullptr,
+                                .transferClock = nullptr})) {
   timers_.SetTarget([this](int id) { engine_->OnTimer(id); });
 }
 

@@ -12,6 +12,7 @@
 #include <iosfwd>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "engine/engine.h"
 #include "engine/event_loop_timer_host.h"
 #include "link/event_loop.h"
+#include "link/traffic_log.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/stop_signals.h"
 
@@ -60,9 +62,9 @@ class HeadlessUi final : public engine::IEngineUi {
     received[type].assign(record.begin(), record.end());
   }
   void PageToRecord(RecordType type, std::span<std::uint8_t> record) override;
-  void ShowStationClock(const protocol::DateTime&) override {}
-  void ClearStationClock() override {}
-  void ShowIpAddress(const std::array<std::uint8_t, 4>&) override {}
+  void ShowStationClock(const protocol::DateTime& station) override { stationClock = station; }
+  void ClearStationClock() override { stationClock.reset(); }
+  void ShowIpAddress(const std::array<std::uint8_t, 4>& address) override { ipAddress = address; }
   void ClearTransferStatus() override {}
   void SetFirmwareProgressRange(RecordType, int, int) override {}
   void DisableUsbDiskChoice() override {}
@@ -82,12 +84,32 @@ class HeadlessUi final : public engine::IEngineUi {
   std::vector<std::string> logRows;
   std::vector<std::string> certificateRows;
   std::optional<records::CertificateRecord> shownCertificate;
+  std::optional<protocol::DateTime> stationClock;            // from the last clock answer taken
+  std::optional<std::array<std::uint8_t, 4>> ipAddress;      // from the last IP address answer
   std::map<RecordType, std::vector<std::uint8_t>> received;  // as the station sent them
   std::map<RecordType, std::vector<std::uint8_t>> toSend;    // what a write sends
 
  private:
   std::ostream& err_;
   std::string lastSaid_;
+};
+
+// --monitor: the traffic monitor's entries on a stream, hexadecimal, one line per line.
+// The engine logs on the session's loop thread, the thread that also writes its messages
+// to the same stream; each entry still goes out in one piece under a lock, so a caller on
+// another thread could never split one.
+class StreamTrafficMonitor final : public link::ITrafficMonitor {
+ public:
+  explicit StreamTrafficMonitor(std::ostream& out) : out_(out) {}
+  bool MonitorVisible() const override { return true; }
+  void LogReceived(std::span<const std::uint8_t> line) override;
+  void LogSent(std::span<const std::uint8_t> frame) override;
+
+ private:
+  void Write(std::span<const std::uint8_t> bytes, link::TrafficDirection direction);
+
+  std::mutex mutex_;
+  std::ostream& out_;  // guarded by mutex_
 };
 
 class StationSession {
@@ -97,7 +119,11 @@ class StationSession {
   static constexpr std::chrono::seconds kRequestLimit{90};
   static constexpr std::chrono::minutes kTransferLimit{15};
 
-  explicit StationSession(std::ostream& err);
+  // Messages go to `err`; with `monitor` the traffic monitor's lines too.
+  explicit StationSession(std::ostream& err, bool monitor = false);
+  // As the command line asks: messages to its stderr, --monitor honoured.
+  explicit StationSession(const CommandContext& ctx)
+      : StationSession(ctx.err, ctx.options.monitor) {}
   ~StationSession();
 
   // Opens the port and waits for the device type answer and, on a single-gas or
@@ -129,6 +155,7 @@ class StationSession {
                              std::chrono::milliseconds limit);
 
   HeadlessUi ui_;
+  StreamTrafficMonitor monitor_;
   link::EventLoop loop_;
   engine::EventLoopTimerHost timers_{loop_};
   engine::SystemWallClock clock_;

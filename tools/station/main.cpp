@@ -1,6 +1,7 @@
 // quaylink-station: a docking station emulator on a pseudo-terminal or a serial device.
 //
-//   quaylink-station [--type 1|2|3] [--state DIR] [--device PATH]
+//   quaylink-station [--type 1|2|3] [--state DIR] [--device PATH] [--ip A.B.C.D]
+//                    [--ethernet up|down]
 //
 // The first line of output is the device path the station serves.
 
@@ -8,7 +9,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -27,17 +30,43 @@ namespace {
 using namespace ql;
 
 constexpr const char* kUsage =
-    "usage: quaylink-station [--type 1|2|3] [--state DIR] [--device PATH]\n"
+    "usage: quaylink-station [--type 1|2|3] [--state DIR] [--device PATH] [--ip A.B.C.D]\n"
+    "                        [--ethernet up|down]\n"
     "  --type    1 single-gas station, 2 multi-gas station (default), 3 pump docking station\n"
     "  --state   folder with the station's records, logs/, certs/ and firmware/\n"
     "            (without it the station starts from built-in sample data)\n"
-    "  --device  serve on this serial device instead of a new pseudo-terminal\n";
+    "  --device  serve on this serial device instead of a new pseudo-terminal\n"
+    "  --ip      the IPv4 address the station reports (default 192.168.10.77)\n"
+    "  --ethernet  the result of the Ethernet link test (default up)\n";
 
 struct Options {
   int type = 2;
   std::optional<std::string> stateDir;
   std::optional<std::string> device;
+  std::optional<std::array<std::uint8_t, 4>> ip;
+  std::optional<bool> ethernetUp;
 };
+
+// A dotted IPv4 address: four decimal numbers of 0 to 255, nothing else.
+std::optional<std::array<std::uint8_t, 4>> ParseIpv4(const std::string& text) {
+  std::array<std::uint8_t, 4> address{};
+  std::size_t at = 0;
+  for (std::size_t part = 0; part < address.size(); ++part) {
+    if (part > 0) {
+      if (at >= text.size() || text[at] != '.') return std::nullopt;
+      ++at;
+    }
+    int value = 0;
+    std::size_t digits = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 3; ++at, ++digits) {
+      value = value * 10 + (text[at] - '0');
+    }
+    if (digits == 0 || value > 255) return std::nullopt;
+    address[part] = static_cast<std::uint8_t>(value);
+  }
+  if (at != text.size()) return std::nullopt;
+  return address;
+}
 
 bool ParseOptions(int argc, char** argv, Options& o) {
   for (int i = 1; i < argc; ++i) {
@@ -51,6 +80,13 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       o.stateDir = argv[++i];
     } else if (arg == "--device" && hasValue) {
       o.device = argv[++i];
+    } else if (arg == "--ip" && hasValue) {
+      o.ip = ParseIpv4(argv[++i]);
+      if (!o.ip) return false;
+    } else if (arg == "--ethernet" && hasValue) {
+      const std::string v = argv[++i];
+      if (v != "up" && v != "down") return false;
+      o.ethernetUp = v == "up";
     } else {
       return false;
     }
@@ -77,6 +113,8 @@ int main(int argc, char** argv) {
   } else {
     state = station::SampleStationState(options.type);
   }
+  if (options.ip) state.ipAddress = *options.ip;
+  if (options.ethernetUp) state.ethernetUp = *options.ethernetUp;
 
   // Signals end the serving loop through the port's wake-up, so the bridge registration
   // is removed on the way out.

@@ -1,13 +1,13 @@
 #include "tools/station/station_core.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "protocol/certificate_list.h"
 #include "protocol/commands.h"
 #include "protocol/log_list.h"
 #include "protocol/request_block.h"
 #include "records/byte_order.h"
+#include "tools/station/station_state.h"
 
 namespace ql::station {
 namespace {
@@ -22,18 +22,21 @@ std::vector<std::string> Names(const std::vector<StationFile>& files) {
   return names;
 }
 
-// The calendar time a set-clock request asks for, as local time; nothing when a field
-// does not fit the C library's calendar.
+// The calendar time a set-clock request asks for, as local time; nothing when it names no
+// date and time of the calendar (a station's clock does not roll 30 February over into
+// March).
 std::optional<std::time_t> RequestedTime(const protocol::DateTime& t) {
-  const auto fits = [](std::int64_t v) {
-    return v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max();
-  };
-  const std::int64_t year = static_cast<std::int64_t>(t.year) - 1900;
-  const std::int64_t month = static_cast<std::int64_t>(t.month) - 1;
-  if (!fits(year) || !fits(month)) return std::nullopt;
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (t.year < 1900 || t.year > 9999 || t.month < 1 || t.month > 12) return std::nullopt;
+  const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+  const int days = t.month == 2 && leap ? 29 : kDays[t.month - 1];
+  if (t.day < 1 || t.day > days || t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 ||
+      t.second < 0 || t.second > 59) {
+    return std::nullopt;
+  }
   std::tm tm{};
-  tm.tm_year = static_cast<int>(year);
-  tm.tm_mon = static_cast<int>(month);
+  tm.tm_year = t.year - 1900;
+  tm.tm_mon = t.month - 1;
   tm.tm_mday = t.day;
   tm.tm_hour = t.hour;
   tm.tm_min = t.minute;
@@ -51,12 +54,23 @@ StationCore::StationCore(StationState& state, std::function<std::time_t()> wallN
     : state_(state), wallNow_(std::move(wallNow)), options_(std::move(options)) {}
 
 Reply StationCore::OnRequest(const RequestFrame& request, Clock::time_point now) {
+  if (Restarting(now)) return {};
   const bool repeat =
       options_.repeatFilter && last_ && *last_ == request && now - lastAt_ < kRepeatWindow;
   last_ = request;
   lastAt_ = now;
   if (repeat) return {};
-  return Handle(request);
+  return Handle(request, now);
+}
+
+void StationCore::FactoryDefault(Clock::time_point now) {
+  const StationState sample = SampleStationState(state_.deviceType);
+  state_.docking = sample.docking;
+  state_.singleGas = sample.singleGas;
+  state_.multiGas = sample.multiGas;
+  pendingWriteTarget_.reset();
+  if (onChanged) onChanged();
+  restartUntil_ = now + kRestartTime;
 }
 
 Reply StationCore::Answer(std::uint8_t code, const Bytes& payload) const {
@@ -71,7 +85,7 @@ Bytes StationCore::ClockBlock() const {
   return Bytes(bytes.begin(), bytes.end());
 }
 
-Reply StationCore::Handle(const RequestFrame& r) {
+Reply StationCore::Handle(const RequestFrame& r, Clock::time_point now) {
   const auto target = [&]() -> std::optional<int> {
     if (r.payload.size() < RequestBlock::kSize) return std::nullopt;
     return RequestBlock::FromBytes(r.payload).target &
@@ -181,10 +195,17 @@ Reply StationCore::Handle(const RequestFrame& r) {
       if (onChanged) onChanged();
       return Answer(cmd::kWriteSerialNumber, {});
     }
-    case cmd::kFactoryDefault:
+    case cmd::kFactoryDefault: {
+      Reply reply = Answer(cmd::kFactoryDefault, {});
+      FactoryDefault(now);
+      return reply;
+    }
     case cmd::kEraseFirmware:
+      // The station's own firmware is gone; the detectors' images it keeps stay.
+      state_.firmware.erase(RecordType::Docking);
+      return Answer(cmd::kEraseFirmware, {});
     case cmd::kSelfTest:
-      return Answer(r.code, {});
+      return Answer(cmd::kSelfTest, {});
     case cmd::kEthernetLinkTest:
       return Answer(cmd::kEthernetLinkTest, {static_cast<std::uint8_t>(state_.ethernetUp ? 0 : 1)});
     case cmd::kIpAddress:

@@ -44,7 +44,7 @@ struct StationState {
   std::map<RecordType, ReceivedFirmware> firmware;
   std::int64_t clockOffset = 0;  // station time minus PC time, seconds
   bool usbLinked = true;         // the station's USB link to the detector
-  bool ethernetUp = true;
+  bool ethernetUp = true;        // the Ethernet link test's result
   std::array<std::uint8_t, 4> ipAddress{192, 168, 10, 77};
 };
 
@@ -78,19 +78,27 @@ class StationCore {
   // A repeat of the request just answered, arriving within this window of the previous
   // copy, is one of the tool's back-to-back copies and gets no second answer.
   static constexpr std::chrono::milliseconds kRepeatWindow{150};
+  // After answering a factory default the station restarts: for this long it hears nothing.
+  static constexpr std::chrono::milliseconds kRestartTime{300};
 
   // `wallNow` gives the PC-side calendar time the station clock runs from.
   StationCore(StationState& state, std::function<std::time_t()> wallNow,
               StationOptions options = {});
 
+  // A request that arrives while the station restarts is dropped: no answer, no effect.
   Reply OnRequest(const RequestFrame& request, Clock::time_point now);
+  // Restarting after a factory default: whatever the line brings at `now` is lost.
+  bool Restarting(Clock::time_point now) const { return now < restartUntil_; }
 
   // Called after a record, the clock or the firmware changed, so the owner can save.
   std::function<void()> onChanged;
 
  private:
   Reply Answer(std::uint8_t code, const Bytes& payload) const;
-  Reply Handle(const RequestFrame& request);
+  Reply Handle(const RequestFrame& request, Clock::time_point now);
+  // Back to the sample records of the station's family; the logs, certificates and clock
+  // stay.
+  void FactoryDefault(Clock::time_point now);
   // The station's clock as a clock answer carries it.
   Bytes ClockBlock() const;
 
@@ -99,6 +107,7 @@ class StationCore {
   StationOptions options_;
   std::optional<RequestFrame> last_;
   Clock::time_point lastAt_{};
+  Clock::time_point restartUntil_{};
   std::optional<int> pendingWriteTarget_;
 };
 

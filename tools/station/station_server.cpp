@@ -62,6 +62,11 @@ int StationServer::Serve(const std::atomic<bool>& stopping) {
       continue;
     }
     for (std::size_t i = 0; i < bytes.size(); ++i) {
+      // A restarting station loses what the line brings, a frame begun included.
+      if (core_.Restarting(Clock::now())) {
+        parser_ = RequestParser{};
+        continue;
+      }
       const auto request = parser_.Feed(bytes[i], Clock::now());
       if (!request) continue;
       const Reply reply = core_.OnRequest(*request, Clock::now());
