@@ -21,6 +21,7 @@
 
 #include "app/about_dialog.h"
 #include "app/certificate_printer.h"
+#include "app/main_actions.h"
 #include "app/qt_dialogs.h"
 #include "app/qt_timer_host.h"
 #include "app/ui_poster.h"
@@ -32,7 +33,6 @@
 #include "pages/log_tab.h"
 #include "pages/multi_gas_tab.h"
 #include "pages/single_gas_tab.h"
-#include "usbdisk/main_actions.h"
 
 // The pictures live in a static library, whose resources are not registered on their own.
 static void InitResources() {
@@ -387,7 +387,11 @@ void CdockingDlg::SetTransferModeUi(bool linkMode) {
 }
 
 void CdockingDlg::OnUsbDiskClicked() {
-  const auto root = usbdisk::ChooseUsbDrive(*this, *m_mountCheck, this);
+  const auto root = usbdisk::ChooseUsbDrive(
+      [this] {
+        return m_choosers->ChooseFolder(this, QString::fromLatin1(usbdisk::kChooseDriveTitle));
+      },
+      *m_mountCheck, [this](std::string_view text) { ShowMessage(text); });
   if (!root) {
     SetTransferModeUi(true);
     return;
@@ -454,19 +458,17 @@ void CdockingDlg::OnOpenClicked() {
 }
 
 void CdockingDlg::MainRead() {
-  usbdisk::MainRead(
-      *this,
-      usbdisk::MainActionContext{m_linkMode, PortOpen(), m_tabs->currentIndex(), m_deviceType},
-      usbdisk::RecordPages{m_docking, m_singleGas, m_multiGas},
-      [this](RecordType type) { m_engine->MainRead(type); });
+  MainReadAction(*this,
+                 MainActionContext{m_linkMode, PortOpen(), m_tabs->currentIndex(), m_deviceType},
+                 RecordPages{m_docking, m_singleGas, m_multiGas},
+                 [this](RecordType type) { m_engine->MainRead(type); });
 }
 
 void CdockingDlg::MainWrite() {
-  usbdisk::MainWrite(
-      *this,
-      usbdisk::MainActionContext{m_linkMode, PortOpen(), m_tabs->currentIndex(), m_deviceType},
-      usbdisk::RecordPages{m_docking, m_singleGas, m_multiGas},
-      [this](RecordType type) { m_engine->PageWrite(type); });
+  MainWriteAction(*this,
+                  MainActionContext{m_linkMode, PortOpen(), m_tabs->currentIndex(), m_deviceType},
+                  RecordPages{m_docking, m_singleGas, m_multiGas},
+                  [this](RecordType type) { m_engine->PageWrite(type); });
 }
 
 void CdockingDlg::ShowAbout() {

@@ -18,9 +18,9 @@ declare -A allowed=(
   [engine]="engine protocol records rules io link"
   [report]="report records rules io link"
   [tools]="tools engine report protocol records rules io link"
-  [pages]="pages engine report protocol records rules io link"
-  [usbdisk]="usbdisk pages engine report protocol records rules io link"
-  [app]="app usbdisk pages engine report protocol records rules io link"
+  [usbdisk]="usbdisk engine report protocol records rules io link"
+  [pages]="pages usbdisk engine report protocol records rules io link"
+  [app]="app pages usbdisk engine report protocol records rules io link"
 )
 # The window's layers; every other folder is below the window and includes no Qt header.
 window="pages usbdisk app"

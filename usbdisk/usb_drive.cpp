@@ -8,12 +8,13 @@ bool SystemMountCheck::IsMountRoot(const std::filesystem::path& folder) const {
   return io::IsMountRoot(folder);
 }
 
-std::optional<std::filesystem::path> ChooseUsbDrive(pages::IPageHost& host,
-                                                    const IMountCheck& mounts, QWidget* parent) {
-  const auto chosen = host.Choosers().ChooseFolder(parent, QString::fromLatin1(kChooseDriveTitle));
+std::optional<std::filesystem::path> ChooseUsbDrive(const FolderChooser& chooseFolder,
+                                                    const IMountCheck& mounts,
+                                                    const MessagePath& showMessage) {
+  const auto chosen = chooseFolder();
   if (!chosen) return std::nullopt;
   if (!mounts.IsMountRoot(*chosen)) {
-    host.ShowMessage(kNotADrive);
+    showMessage(kNotADrive);
     return std::nullopt;
   }
   return chosen;

@@ -1,13 +1,12 @@
 #pragma once
 // The choice of the USB drive: a folder chooser whose answer must be the root of a
-// mounted file system. The mount check is an interface so tests can stand a temporary
-// folder in for a drive.
+// mounted file system. The chooser, the mount check and the message path are passed in,
+// so tests stand a temporary folder in for a drive.
 
-#include <QWidget>
 #include <filesystem>
+#include <functional>
 #include <optional>
-
-#include "pages/page_host.h"
+#include <string_view>
 
 namespace ql::usbdisk {
 
@@ -26,10 +25,14 @@ class SystemMountCheck final : public IMountCheck {
   bool IsMountRoot(const std::filesystem::path& folder) const override;
 };
 
-// `ChooseUsbDrive`: the folder chooser titled "Select USB Disk to Save". Cancelled:
-// nothing, no message. A folder that is not a mount root: "Please select only usb driver"
-// and nothing. Otherwise the chosen root.
-std::optional<std::filesystem::path> ChooseUsbDrive(pages::IPageHost& host,
-                                                    const IMountCheck& mounts, QWidget* parent);
+using FolderChooser = std::function<std::optional<std::filesystem::path>()>;
+using MessagePath = std::function<void(std::string_view)>;
+
+// `ChooseUsbDrive`: `chooseFolder` shows the folder chooser titled "Select USB Disk to
+// Save". Cancelled: nothing, no message. A folder that is not a mount root: "Please select
+// only usb driver" and nothing. Otherwise the chosen root.
+std::optional<std::filesystem::path> ChooseUsbDrive(const FolderChooser& chooseFolder,
+                                                    const IMountCheck& mounts,
+                                                    const MessagePath& showMessage);
 
 }  // namespace ql::usbdisk

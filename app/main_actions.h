@@ -18,7 +18,7 @@ class cDlgYBRTab;
 class cDlgHWRTab;
 }  // namespace ql::pages
 
-namespace ql::usbdisk {
+namespace ql::app {
 
 inline constexpr const char* kUsbReadSuccess = "USB file read success";
 inline constexpr const char* kUsbReadFail = "USB file read fail";
@@ -39,9 +39,9 @@ struct RecordPages {
 
 // `linkAction` starts the link-mode request for the record (the engine's main READ, or
 // a page Write).
-void MainRead(pages::IPageHost& host, const MainActionContext& context, const RecordPages& pages,
-              const std::function<void(RecordType)>& linkAction);
-void MainWrite(pages::IPageHost& host, const MainActionContext& context, const RecordPages& pages,
-               const std::function<void(RecordType)>& linkAction);
+void MainReadAction(pages::IPageHost& host, const MainActionContext& context,
+                    const RecordPages& pages, const std::function<void(RecordType)>& linkAction);
+void MainWriteAction(pages::IPageHost& host, const MainActionContext& context,
+                     const RecordPages& pages, const std::function<void(RecordType)>& linkAction);
 
-}  // namespace ql::usbdisk
+}  // namespace ql::app

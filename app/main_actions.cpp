@@ -1,4 +1,4 @@
-#include "usbdisk/main_actions.h"
+#include "app/main_actions.h"
 
 #include <array>
 #include <filesystem>
@@ -15,7 +15,7 @@
 #include "records/firmware.h"
 #include "rules/firmware_names.h"
 
-namespace ql::usbdisk {
+namespace ql::app {
 
 namespace {
 
@@ -142,8 +142,8 @@ std::string_view WriteFailMessage(RecordType type) {
 
 }  // namespace
 
-void MainRead(pages::IPageHost& host, const MainActionContext& context, const RecordPages& pages,
-              const std::function<void(RecordType)>& linkAction) {
+void MainReadAction(pages::IPageHost& host, const MainActionContext& context,
+                    const RecordPages& pages, const std::function<void(RecordType)>& linkAction) {
   const auto type = Start(host, context, engine::msg::kPortNotOpen);
   if (!type) return;
   if (context.linkMode) {
@@ -177,8 +177,8 @@ void MainRead(pages::IPageHost& host, const MainActionContext& context, const Re
   host.ShowMessage(ok ? kUsbReadSuccess : kUsbReadFail);
 }
 
-void MainWrite(pages::IPageHost& host, const MainActionContext& context, const RecordPages& pages,
-               const std::function<void(RecordType)>& linkAction) {
+void MainWriteAction(pages::IPageHost& host, const MainActionContext& context,
+                     const RecordPages& pages, const std::function<void(RecordType)>& linkAction) {
   const auto type = Start(host, context, engine::msg::kPortOpenCheck);
   if (!type) return;
   pages::RecordPage& page = PageOf(pages, *type);
@@ -225,4 +225,4 @@ void MainWrite(pages::IPageHost& host, const MainActionContext& context, const R
   host.ShowMessage(kUsbWriteSuccess);
 }
 
-}  // namespace ql::usbdisk
+}  // namespace ql::app
