@@ -24,6 +24,7 @@
 #include "app/main_actions.h"
 #include "app/qt_dialogs.h"
 #include "app/qt_timer_host.h"
+#include "app/traffic_monitor.h"
 #include "app/ui_poster.h"
 #include "engine/messages.h"
 #include "pages/certificate_tab.h"
@@ -32,7 +33,9 @@
 #include "pages/field_widgets.h"
 #include "pages/log_tab.h"
 #include "pages/multi_gas_tab.h"
+#include "pages/service_tab.h"
 #include "pages/single_gas_tab.h"
+#include "pages/time_tab.h"
 
 // The pictures live in a static library, whose resources are not registered on their own.
 static void InitResources() {
@@ -67,6 +70,17 @@ QFont Scaled(QFont font, double factor, QFont::Weight weight) {
   return font;
 }
 
+// A page shown as a small non-modal window of the main window, out of the tab control.
+QDialog* PageWindow(QWidget* owner, QWidget* page, const QString& title) {
+  auto* window = new QDialog(owner);
+  window->setWindowTitle(title);
+  window->setModal(false);
+  auto* layout = new QVBoxLayout(window);
+  page->setParent(window);
+  layout->addWidget(page);
+  return window;
+}
+
 }  // namespace
 
 CdockingDlg::CdockingDlg(WindowServices services, QWidget* parent)
@@ -94,24 +108,22 @@ CdockingDlg::CdockingDlg(WindowServices services, QWidget* parent)
   }
 
   m_poster = new UiPoster(this);
-  engine::ITimerHost* timers = m_services.timers;
-  if (timers == nullptr) {
+  m_timers = m_services.timers;
+  if (m_timers == nullptr) {
     m_qtTimers = new QtTimerHost(this);
-    timers = m_qtTimers;
+    m_timers = m_qtTimers;
   }
-  const engine::IWallClock& wallClock =
-      m_services.wallClock != nullptr ? *m_services.wallClock : m_systemClock;
+  m_wallClock = m_services.wallClock != nullptr ? m_services.wallClock : &m_systemClock;
+  m_monitor = std::make_unique<CCommDlg>();
   engine::EngineOptions options;
   options.transferClock = m_services.transferClock;
+  options.monitor = m_monitor.get();
   auto port = m_services.makePort ? m_services.makePort() : link::MakePlatformSerialPort();
   // The pages exist before the engine: it talks to them from its first call.
   BuildControls();
-  m_engine = std::make_unique<engine::Engine>(*this, *timers, *m_poster, wallClock, std::move(port),
-                                              options);
-  if (m_qtTimers != nullptr)
-    m_qtTimers->SetTarget([this](int id) {
-      if (m_engine) m_engine->OnTimer(id);
-    });
+  m_engine = std::make_unique<engine::Engine>(*this, *m_timers, *m_poster, *m_wallClock,
+                                              std::move(port), options);
+  if (m_qtTimers != nullptr) m_qtTimers->SetTarget([this](int id) { OnTimer(id); });
   StartUp();
 }
 
@@ -130,6 +142,11 @@ void CdockingDlg::BuildControls() {
   m_readAction->setProperty(pages::kControlIdProperty, 1040);
   m_writeAction = station->addAction(QStringLiteral("WRITE"), this, &CdockingDlg::MainWrite);
   m_writeAction->setProperty(pages::kControlIdProperty, 1042);
+  // Service functions, out of a technician's everyday way.
+  QMenu* service = menuBar->addMenu(tr("S&ervice"));
+  service->addAction(QStringLiteral("Date and Time"), this, &CdockingDlg::ShowTimeWindow);
+  service->addAction(QStringLiteral("Service"), this, &CdockingDlg::ShowServiceWindow);
+  service->addAction(QStringLiteral("Traffic Monitor"), this, &CdockingDlg::ShowTrafficMonitor);
   QMenu* help = menuBar->addMenu(tr("&Help"));
   QAction* about = help->addAction(QStringLiteral("Information..."), this, &CdockingDlg::ShowAbout);
   about->setProperty(pages::kControlIdProperty, 16);
@@ -204,6 +221,12 @@ void CdockingDlg::BuildControls() {
     m_pageStack->addWidget(page);
   }
 
+  // The date and time and service pages: windows of their own, so the tab rules stay whole.
+  m_timePage = new pages::cDlgtTimeSetTab(*this, *m_wallClock);
+  m_timeWindow = PageWindow(this, m_timePage, QStringLiteral("Date and Time"));
+  m_servicePage = new pages::cDlgRNDTab(*this);
+  m_serviceWindow = PageWindow(this, m_servicePage, QStringLiteral("Service"));
+
   m_logo = new QLabel(this);
   // Drawn at half its size, as the painting step asks.
   m_logo->setPixmap(QIcon(QStringLiteral(":/quaylink/logo.png")).pixmap(QSize(160, 34)));
@@ -251,6 +274,9 @@ void CdockingDlg::BuildControls() {
   connect(m_portCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
     m_ports.Select(index < 0 ? m_ports.Entries().size() : static_cast<std::size_t>(index));
   });
+  connect(m_docking, &pages::cDlgDockingTab::autoSyncChanged, m_timePage,
+          &pages::cDlgtTimeSetTab::SetAutoSync);
+  connect(m_serviceWindow, &QDialog::finished, this, &CdockingDlg::OnServiceWindowClosed);
 }
 
 void CdockingDlg::StartUp() {
@@ -263,6 +289,7 @@ void CdockingDlg::StartUp() {
   SetConnectCaption(engine::msg::kCaptionOpen);
   SetTransferModeUi(true);
   ShowDeviceType(DeviceType::None);
+  m_timers->StartTimer(engine::timer::kClockDisplay, std::chrono::milliseconds(500));
 }
 
 // ---- tabs and pages ------------------------------------------------------------------
@@ -476,6 +503,55 @@ void CdockingDlg::ShowAbout() {
   about.exec();
 }
 
+void CdockingDlg::ShowTimeWindow() {
+  RefreshClockPage();
+  m_timeWindow->show();
+  m_timeWindow->raise();
+  m_timeWindow->activateWindow();
+}
+
+void CdockingDlg::ShowServiceWindow() {
+  if (!m_linkMode) OnIrClicked();
+  m_usbDisk->setEnabled(false);
+  m_serviceWindow->show();
+  m_serviceWindow->raise();
+  m_serviceWindow->activateWindow();
+}
+
+bool CdockingDlg::ServiceWindowShown() const {
+  return m_serviceWindow->isVisible();
+}
+
+void CdockingDlg::OnServiceWindowClosed() {
+  // The end of a request gives it back.
+  if (m_requestInFlight) return;
+  // As the tabs have it: the log and certificate tabs and a log save run keep it disabled.
+  const bool stationTabs = PortOpen() && m_deviceType != DeviceType::None;
+  const bool recordTab = !stationTabs || m_tabs->currentIndex() <= 1;
+  const bool saveRun = stationTabs && !m_logs->SaveEnabled();
+  m_usbDisk->setEnabled(recordTab && !saveRun);
+}
+
+void CdockingDlg::ShowTrafficMonitor() {
+  m_monitor->show();
+  m_monitor->raise();
+  m_monitor->activateWindow();
+}
+
+void CdockingDlg::OnTimer(int id) {
+  if (id == engine::timer::kClockDisplay) {
+    if (m_timeWindow->isVisible()) RefreshClockPage();
+    return;
+  }
+  if (m_engine) m_engine->OnTimer(id);
+}
+
+void CdockingDlg::RefreshClockPage() {
+  std::optional<std::int64_t> offset;
+  if (m_engine && m_engine->StationClockKnown()) offset = m_engine->StationClockOffset();
+  m_timePage->RefreshClock(offset);
+}
+
 // ---- engine::IEngineUi ---------------------------------------------------------------
 
 void CdockingDlg::ShowMessage(std::string_view text) {
@@ -509,12 +585,13 @@ void CdockingDlg::EnableMainControls(bool requestInFlight) {
   } else {
     m_justOpened = false;
   }
+  m_requestInFlight = requestInFlight;
   const bool enabled = !requestInFlight;
   if (enabled) m_open->setEnabled(true);
   m_readAction->setEnabled(enabled);
   m_writeAction->setEnabled(enabled);
   m_ir->setEnabled(enabled);
-  m_usbDisk->setEnabled(enabled);
+  m_usbDisk->setEnabled(enabled && !ServiceWindowShown());
   m_docking->SetBusy(requestInFlight);
   m_singleGas->SetBusy(requestInFlight);
   m_multiGas->SetBusy(requestInFlight);
@@ -540,7 +617,7 @@ void CdockingDlg::EnableRefreshButton(bool enabled) {
 
 void CdockingDlg::EnableTransferModeButtons() {
   m_ir->setEnabled(true);
-  m_usbDisk->setEnabled(true);
+  m_usbDisk->setEnabled(!ServiceWindowShown());
 }
 
 void CdockingDlg::OnConnectionState(ConnectionState state, const link::Status&) {
@@ -600,6 +677,9 @@ void CdockingDlg::ShowDeviceType(DeviceType deviceType) {
 }
 
 void CdockingDlg::EnableStationPages(bool enabled) {
+  // The clock and the IP address follow the station whatever the mode.
+  m_timePage->SetStationAvailable(enabled);
+  m_servicePage->EnableIpControls(enabled);
   if (!m_linkMode) return;  // USB disk mode keeps its pages enabled
   EnableAllPages(enabled);
 }
@@ -632,13 +712,17 @@ void CdockingDlg::PageToRecord(RecordType type, std::span<std::uint8_t> record) 
   Page(type)->PageToRecord(record);
 }
 
-// The date and time and service pages come with their own work; until then there is
-// nothing of theirs to show or clear.
-void CdockingDlg::ShowStationClock(const protocol::DateTime&) {}
+void CdockingDlg::ShowStationClock(const protocol::DateTime& station) {
+  m_timePage->ShowStationClock(station);
+}
 
-void CdockingDlg::ClearStationClock() {}
+void CdockingDlg::ClearStationClock() {
+  m_timePage->ClearStationClock();
+}
 
-void CdockingDlg::ShowIpAddress(const std::array<std::uint8_t, 4>&) {}
+void CdockingDlg::ShowIpAddress(const std::array<std::uint8_t, 4>& address) {
+  m_servicePage->ShowIpAddress(address);
+}
 
 void CdockingDlg::ClearTransferStatus() {
   m_transferStatus->clear();
@@ -693,6 +777,32 @@ const records::CertificateRecord& CdockingDlg::Certificate() const {
   return m_engine->Certificate();
 }
 
+// The page windows outlive the engine by a moment at shutdown: nothing is sent then.
+void CdockingDlg::ReadStationClock() {
+  if (m_engine) m_engine->ReadStationClock();
+}
+void CdockingDlg::SetStationClock(const protocol::DateTime& dateTime) {
+  if (m_engine) m_engine->SetStationClock(dateTime);
+}
+void CdockingDlg::WriteSerialNumber(std::string_view serialNumber) {
+  if (m_engine) m_engine->WriteSerialNumber(serialNumber);
+}
+void CdockingDlg::SelfTest() {
+  if (m_engine) m_engine->SelfTest();
+}
+void CdockingDlg::FactoryDefault() {
+  if (m_engine) m_engine->FactoryDefault();
+}
+void CdockingDlg::EraseFirmware() {
+  if (m_engine) m_engine->EraseFirmware();
+}
+void CdockingDlg::EthernetLinkTest() {
+  if (m_engine) m_engine->EthernetLinkTest();
+}
+void CdockingDlg::GetIpAddress() {
+  if (m_engine) m_engine->GetIpAddress();
+}
+
 // ---- keyboard, painting, shutdown ----------------------------------------------------
 
 void CdockingDlg::keyPressEvent(QKeyEvent* event) {
@@ -733,6 +843,11 @@ void CdockingDlg::reject() {
 void CdockingDlg::Shutdown() {
   if (m_shutDown) return;
   m_shutDown = true;
+  m_timers->KillTimer(engine::timer::kClockDisplay);
+  for (QWidget* window : {static_cast<QWidget*>(m_timeWindow),
+                          static_cast<QWidget*>(m_serviceWindow),
+                          static_cast<QWidget*>(m_monitor.get())})
+    window->hide();
   // Ends the request in flight and closes the port; the engine's destructor ends and
   // joins the watch thread, the pacer and the transfer workers without waiting for a
   // transfer to finish.

@@ -39,10 +39,13 @@ class cDlgYBRTab;
 class cDlgHWRTab;
 class cDlgLOGTab;
 class cDlgCertiTab;
+class cDlgtTimeSetTab;
+class cDlgRNDTab;
 }  // namespace ql::pages
 
 namespace ql::app {
 
+class CCommDlg;
 class UiPoster;
 class QtTimerHost;
 
@@ -67,11 +70,25 @@ class CdockingDlg final : public QDialog,
   pages::cDlgCertiTab& CertificatePage() const { return *m_certificates; }
   QTabBar& Tabs() const { return *m_tabs; }
   QWidget* CurrentPage() const { return m_current; }
+  pages::cDlgtTimeSetTab& TimePage() const { return *m_timePage; }
+  pages::cDlgRNDTab& ServicePage() const { return *m_servicePage; }
+  // The small windows the "Service" menu opens, and the traffic monitor.
+  QDialog& TimeWindow() const { return *m_timeWindow; }
+  QDialog& ServiceWindow() const { return *m_serviceWindow; }
+  CCommDlg& TrafficMonitor() const { return *m_monitor; }
   // The main READ and WRITE (reached from the menu).
   void MainRead();
   void MainWrite();
   // The port list again (the refresh button).
   void RefreshPorts();
+  // The "Service" menu. The service page works over the link: it selects link mode and
+  // keeps "USB Disk" disabled while it is shown.
+  void ShowTimeWindow();
+  void ShowServiceWindow();
+  void ShowTrafficMonitor();
+  // Every window timer: the clock display's (the date and time page, while shown) here,
+  // the others in the engine. The timer host calls it; tests with a virtual clock too.
+  void OnTimer(int id);
 
   // engine::IEngineUi and pages::IPageHost
   void ShowMessage(std::string_view text) override;
@@ -138,6 +155,14 @@ class CdockingDlg final : public QDialog,
   void RefreshCertificateList() override;
   void LoadCertificate(std::string_view name) override;
   const records::CertificateRecord& Certificate() const override;
+  void ReadStationClock() override;
+  void SetStationClock(const protocol::DateTime& dateTime) override;
+  void WriteSerialNumber(std::string_view serialNumber) override;
+  void SelfTest() override;
+  void FactoryDefault() override;
+  void EraseFirmware() override;
+  void EthernetLinkTest() override;
+  void GetIpAddress() override;
 
   void BuildControls();
   void StartUp();
@@ -156,6 +181,11 @@ class CdockingDlg final : public QDialog,
   void EnableAllPages(bool enabled);
   void OnOpenClicked();
   void ShowAbout();
+  // The date and time page's clocks from the PC clock and the engine's offset.
+  void RefreshClockPage();
+  // The service window was closed: "USB Disk" follows the tab again.
+  void OnServiceWindowClosed();
+  bool ServiceWindowShown() const;
   void Shutdown();
 
   WindowServices m_services;
@@ -164,6 +194,7 @@ class CdockingDlg final : public QDialog,
   std::unique_ptr<pages::ICertificatePrinter> m_ownPrinter;
   std::unique_ptr<usbdisk::IMountCheck> m_ownMountCheck;
   engine::SystemWallClock m_systemClock;
+  const engine::IWallClock* m_wallClock = nullptr;
   IMessagePresenter* m_messages = nullptr;
   pages::IChoosers* m_choosers = nullptr;
   pages::ICertificatePrinter* m_printer = nullptr;
@@ -171,6 +202,9 @@ class CdockingDlg final : public QDialog,
 
   UiPoster* m_poster = nullptr;
   QtTimerHost* m_qtTimers = nullptr;
+  engine::ITimerHost* m_timers = nullptr;
+  // A window of its own (the desktop's child); it must outlive the engine, which logs to it.
+  std::unique_ptr<CCommDlg> m_monitor;
   std::unique_ptr<engine::Engine> m_engine;
   link::PortList m_ports;
 
@@ -198,6 +232,10 @@ class CdockingDlg final : public QDialog,
   pages::cDlgLOGTab* m_logs = nullptr;
   pages::cDlgCertiTab* m_certificates = nullptr;
   QWidget* m_current = nullptr;
+  pages::cDlgtTimeSetTab* m_timePage = nullptr;
+  pages::cDlgRNDTab* m_servicePage = nullptr;
+  QDialog* m_timeWindow = nullptr;
+  QDialog* m_serviceWindow = nullptr;
 
   bool m_linkMode = true;
   std::filesystem::path m_usbRoot;
@@ -206,6 +244,7 @@ class CdockingDlg final : public QDialog,
   int m_cachedTabCode = 0xFF;
   int m_previousTab = 0;
   bool m_justOpened = false;
+  bool m_requestInFlight = false;
   bool m_shutDown = false;
 };
 

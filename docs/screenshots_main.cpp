@@ -1,5 +1,6 @@
 // Makes the README's pictures of the window: the docking station page and the RVX page
-// filled from the station emulator, the certificate page with a four-gas certificate and
+// filled from the station emulator, the date and time, service and traffic monitor windows,
+// the certificate page with a four-gas certificate and
 // that certificate's printed page (saved as PDF, rendered at 60 dpi by pdftoppm), and USB
 // disk mode. A developer's tool, not installed.
 //
@@ -18,7 +19,10 @@
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "app/traffic_monitor.h"
 #include "pages/certificate_tab.h"
+#include "pages/service_tab.h"
+#include "pages/time_tab.h"
 #include "pages/control_id.h"
 #include "tests/e2e/process.h"
 
@@ -48,6 +52,35 @@ class Drive final : public ql::pages::IChoosers, public ql::usbdisk::IMountCheck
 };
 
 bool Save(QWidget& window, const fs::path& file);
+
+// The three windows of the "Service" menu, each after a request of its own.
+bool ServiceWindows(ql::app::CdockingDlg& window, const fs::path& out, const std::string& suffix) {
+  window.ShowTrafficMonitor();
+  window.ShowTimeWindow();
+  QWidget* time = &window.TimePage();
+  ql::pages::Control<QAbstractButton>(time, 1233)->click();  // DATE/TIME READ
+  auto* stationTime = ql::pages::Control<QLineEdit>(time, 1028);
+  if (!QTest::qWaitFor([&] { return !stationTime->text().isEmpty(); }, 10000)) {
+    std::fprintf(stderr, "quaylink-screenshots: no station clock\n");
+    return false;
+  }
+  bool saved = Save(window.TimeWindow(), out / ("window-date-time" + suffix + ".png"));
+  window.TimeWindow().close();
+  window.ShowServiceWindow();
+  QWidget* service = &window.ServicePage();
+  ql::pages::Control<QLineEdit>(service, 1198)->setText(QStringLiteral("DS2-004417"));
+  ql::pages::Control<QAbstractButton>(service, 1254)->click();  // Get IpAdress
+  auto* address = ql::pages::Control<QLineEdit>(service, 1255);
+  if (!QTest::qWaitFor([&] { return !address->text().isEmpty(); }, 10000)) {
+    std::fprintf(stderr, "quaylink-screenshots: no IP address\n");
+    return false;
+  }
+  saved = Save(window.ServiceWindow(), out / ("window-service" + suffix + ".png")) && saved;
+  window.ServiceWindow().close();
+  saved = Save(window.TrafficMonitor(), out / ("window-traffic-monitor" + suffix + ".png")) && saved;
+  window.TrafficMonitor().close();
+  return saved;
+}
 
 // The certificate page with the station's four-gas certificate loaded and signed, and its
 // printed page as a picture.
@@ -145,6 +178,7 @@ int main(int argc, char** argv) {
     if (!Save(window, out / ("window-docking" + suffix + ".png"))) status = 2;
     window.Tabs().setCurrentIndex(1);
     if (!Save(window, out / ("window-rvx" + suffix + ".png"))) status = 2;
+    if (!ServiceWindows(window, out, suffix)) status = 2;
     if (!Certificate(window, messages, drive.Root() / "certificate.pdf", out, suffix)) status = 2;
     window.Tabs().setCurrentIndex(0);
     ql::pages::Control<QAbstractButton>(&window, 1077)->click();  // CLOSE

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace ql::link {
 
@@ -21,5 +22,10 @@ inline constexpr std::size_t kTrafficLogLimit = 51200;
 
 std::string FormatTrafficEntry(std::span<const std::uint8_t> bytes, TrafficDirection direction,
                                bool ascii);
+
+// The same entry as its lines, without line ends: a window that draws the lines itself
+// cannot split the text again, as character mode may carry CR and LF bytes.
+std::vector<std::string> TrafficEntryLines(std::span<const std::uint8_t> bytes,
+                                           TrafficDirection direction, bool ascii);
 
 }  // namespace ql::link

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "pages/certificate_output.h"
+#include "protocol/request_block.h"
 #include "records/certificate.h"
 #include "records/firmware.h"
 #include "rules/record_type.h"
@@ -42,6 +43,17 @@ class IStationLink {
   virtual void RefreshCertificateList() = 0;
   virtual void LoadCertificate(std::string_view name) = 0;
   virtual const records::CertificateRecord& Certificate() const = 0;
+  // Date and time page: the station clock read, and set to `dateTime`.
+  virtual void ReadStationClock() = 0;
+  virtual void SetStationClock(const protocol::DateTime& dateTime) = 0;
+  // Service page. The engine refuses each with the port closed; the serial number is
+  // refused when empty.
+  virtual void WriteSerialNumber(std::string_view serialNumber) = 0;
+  virtual void SelfTest() = 0;
+  virtual void FactoryDefault() = 0;
+  virtual void EraseFirmware() = 0;
+  virtual void EthernetLinkTest() = 0;
+  virtual void GetIpAddress() = 0;
 };
 
 // File and folder choosers. The window shows Qt's dialogs; tests answer with paths.

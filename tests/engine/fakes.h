@@ -21,6 +21,7 @@
 #include "engine/timer_host.h"
 #include "engine/wall_clock.h"
 #include "link/serial_port.h"
+#include "tests/support/fixed_wall_clock.h"
 #include "tests/support/virtual_timer_host.h"
 
 namespace ql::engine::testsupport {
@@ -107,11 +108,7 @@ class FakeSerialPort final : public link::ISerialPort {
   std::shared_ptr<Shared> s_;
 };
 
-class FixedWallClock final : public IWallClock {
- public:
-  std::time_t Now() const override { return now; }
-  std::time_t now = 1700000000;
-};
+using ql::testsupport::FixedWallClock;
 
 inline const char* Name(ConnectionState state) {
   switch (state) {

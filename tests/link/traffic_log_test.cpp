@@ -64,5 +64,19 @@ INSTANTIATE_TEST_SUITE_P(
                   HexLine("[TX] ", 0, 20, 0) + "\r\n"}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// The window draws an entry line by line: CR and LF bytes in character mode stay inside
+// their line instead of starting new ones.
+TEST(TrafficEntryLines, KeepLineBreakBytesInsideTheirLine) {
+  const std::vector<std::uint8_t> bytes = {'A', '\r', '\n', 'B'};
+  const auto lines = TrafficEntryLines(bytes, TrafficDirection::Received, true);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], std::string("[RX] A\r\nB"));
+}
+
+TEST(TrafficEntryLines, AnEmptyFrameIsOneEmptyLine) {
+  EXPECT_EQ(TrafficEntryLines({}, TrafficDirection::Sent, false), std::vector<std::string>{""});
+  EXPECT_EQ(FormatTrafficEntry({}, TrafficDirection::Sent, false), "\r\n");
+}
+
 }  // namespace
 }  // namespace ql::link

@@ -4,6 +4,7 @@
 // keeps what would have been printed.
 
 #include <QString>
+#include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <optional>
@@ -43,6 +44,21 @@ class FakeStation final : public pages::IStationLink {
     calls.push_back("LoadCertificate " + std::string(name));
   }
   const records::CertificateRecord& Certificate() const override { return certificate; }
+  void ReadStationClock() override { calls.push_back("ReadStationClock"); }
+  void SetStationClock(const protocol::DateTime& t) override {
+    char text[64];
+    std::snprintf(text, sizeof text, "SetStationClock %d %d %d %d %d %d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    calls.push_back(text);
+  }
+  void WriteSerialNumber(std::string_view serialNumber) override {
+    calls.push_back("WriteSerialNumber " + std::string(serialNumber));
+  }
+  void SelfTest() override { calls.push_back("SelfTest"); }
+  void FactoryDefault() override { calls.push_back("FactoryDefault"); }
+  void EraseFirmware() override { calls.push_back("EraseFirmware"); }
+  void EthernetLinkTest() override { calls.push_back("EthernetLinkTest"); }
+  void GetIpAddress() override { calls.push_back("GetIpAddress"); }
 
   static std::string Name(RecordType type) {
     switch (type) {

@@ -59,16 +59,20 @@ class WindowRig {
   WindowRig(const WindowRig&) = delete;
   WindowRig& operator=(const WindowRig&) = delete;
 
-  // Starts the emulator of a station of `type` on the rig's state folder.
-  std::string StartStation(int type) {
-    station = std::make_unique<Background>(std::vector<std::string>{
-        QUAYLINK_STATION, "--type", std::to_string(type), "--state", (dir / "state").string()});
+  // Starts the emulator of a station of `type` on the rig's state folder, with `options`.
+  std::string StartStation(int type, const std::vector<std::string>& options = {}) {
+    std::vector<std::string> command{QUAYLINK_STATION, "--type", std::to_string(type), "--state",
+                                     (dir / "state").string()};
+    command.insert(command.end(), options.begin(), options.end());
+    station = std::make_unique<Background>(command);
     device = station->FirstLine();
     return device;
   }
 
-  app::CdockingDlg& MakeWindow(engine::ITimerHost* timers = nullptr) {
+  app::CdockingDlg& MakeWindow(engine::ITimerHost* timers = nullptr,
+                               const engine::IWallClock* wallClock = nullptr) {
     app::WindowServices services;
+    services.wallClock = wallClock;
     services.messages = &messages;
     services.choosers = &choosers;
     services.mountCheck = &mounts;

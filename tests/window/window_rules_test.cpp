@@ -17,12 +17,15 @@
 #include <QTest>
 #include <fstream>
 
+#include "app/traffic_monitor.h"
 #include "engine/messages.h"
 #include "link/port_discovery.h"
 #include "pages/docking_tab.h"
 #include "pages/field_widgets.h"
 #include "pages/multi_gas_tab.h"
+#include "pages/service_tab.h"
 #include "pages/single_gas_tab.h"
+#include "pages/time_tab.h"
 #include "protocol/commands.h"
 #include "protocol/station_frames.h"
 #include "records/firmware.h"
@@ -308,12 +311,16 @@ class WindowRulesTest : public QObject {
     QVERIFY(rig.Find<QAbstractButton>(1230, &window.DockingPage())->isEnabled());
   }
 
-  // Every interactive control has its id and a name for screen readers.
+  // Every interactive control has its id and a name for screen readers: the main window's,
+  // its page windows' and the traffic monitor's.
   void everyControlHasAnIdAndAnAccessibleName() {
     WindowRig rig(QTest::currentTestFunction());
     auto& window = rig.MakeWindow();
     QStringList missing;
-    const auto widgets = window.findChildren<QWidget*>();
+    auto widgets = window.findChildren<QWidget*>();
+    widgets += window.TrafficMonitor().findChildren<QWidget*>();
+    QVERIFY(widgets.contains(&window.TimePage()));
+    QVERIFY(widgets.contains(&window.ServicePage()));
     for (QWidget* widget : widgets) {
       const bool interactive = qobject_cast<QAbstractButton*>(widget) != nullptr ||
                                qobject_cast<QLineEdit*>(widget) != nullptr ||
