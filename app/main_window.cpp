@@ -7,7 +7,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -29,6 +28,7 @@
 #include "engine/messages.h"
 #include "pages/certificate_tab.h"
 #include "pages/control_id.h"
+#include "pages/dialog_keys.h"
 #include "pages/docking_tab.h"
 #include "pages/field_widgets.h"
 #include "pages/log_tab.h"
@@ -135,6 +135,7 @@ void CdockingDlg::BuildControls() {
   setWindowTitle(QStringLiteral("%1 %2").arg(QString::fromLatin1(kAppName), kVersion));
   setWindowIcon(QIcon(QStringLiteral(":/quaylink/icon.png")));
   SetControlId(this, 102);
+  pages::SwallowDialogKeys(this);
 
   auto* menuBar = new QMenuBar(this);
   QMenu* station = menuBar->addMenu(tr("&Station"));
@@ -805,30 +806,6 @@ void CdockingDlg::GetIpAddress() {
 
 // ---- keyboard, painting, shutdown ----------------------------------------------------
 
-void CdockingDlg::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      event->accept();  // neither closes the window nor presses a button
-      return;
-    default:
-      QDialog::keyPressEvent(event);
-  }
-}
-
-void CdockingDlg::keyReleaseEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      event->accept();
-      return;
-    default:
-      QDialog::keyReleaseEvent(event);
-  }
-}
-
 void CdockingDlg::closeEvent(QCloseEvent* event) {
   Shutdown();
   QDialog::closeEvent(event);
@@ -844,9 +821,9 @@ void CdockingDlg::Shutdown() {
   if (m_shutDown) return;
   m_shutDown = true;
   m_timers->KillTimer(engine::timer::kClockDisplay);
-  for (QWidget* window : {static_cast<QWidget*>(m_timeWindow),
-                          static_cast<QWidget*>(m_serviceWindow),
-                          static_cast<QWidget*>(m_monitor.get())})
+  for (QWidget* window :
+       {static_cast<QWidget*>(m_timeWindow), static_cast<QWidget*>(m_serviceWindow),
+        static_cast<QWidget*>(m_monitor.get())})
     window->hide();
   // Ends the request in flight and closes the port; the engine's destructor ends and
   // joins the watch thread, the pacer and the transfer workers without waiting for a

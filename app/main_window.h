@@ -102,8 +102,6 @@ class CdockingDlg final : public QDialog,
   void messageShown(const QString& text);
 
  protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void keyReleaseEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void reject() override;
 

@@ -39,7 +39,9 @@ QString Characters(const std::string& line) {
 }  // namespace
 
 CCommDlg::CCommDlg(QWidget* parent)
-    : QDialog(parent), m_log(new QTextEdit(this)), m_ascii(new QCheckBox(QStringLiteral("Ascii"), this)) {
+    : QDialog(parent),
+      m_log(new QTextEdit(this)),
+      m_ascii(new QCheckBox(QStringLiteral("Ascii"), this)) {
   // The template's caption is "Dialog"; a title that says what the window is.
   setWindowTitle(QStringLiteral("Traffic Monitor"));
   SetControlId(this, 326);

@@ -6,7 +6,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,6 +18,7 @@
 
 #include "engine/messages.h"
 #include "pages/control_id.h"
+#include "pages/dialog_keys.h"
 #include "pages/field_widgets.h"
 #include "records/certificate_view.h"
 #include "report/certificate_pdf.h"
@@ -92,6 +92,7 @@ cDlgCertiTab::cDlgCertiTab(IPageHost& host, QWidget* parent)
       m_print(new QPushButton(QStringLiteral("Print"), this)),
       m_savePdf(new QPushButton(QStringLiteral("Save as PDF"), this)) {
   SetControlId(this, 163);
+  SwallowDialogKeys(this);
   SetControlId(m_list, 1256, QStringLiteral("Certi File Name"));
   SetControlId(m_refresh, 1257, m_refresh->text());
   SetControlId(m_load, 1258, m_load->text());
@@ -405,30 +406,6 @@ void cDlgCertiTab::OnSaveAsPdf() {
 void cDlgCertiTab::UpdateSignature(const QLineEdit* input, QLineEdit* line) {
   const QString text = input->text();
   line->setText(text.isEmpty() ? kBlankSignature : text);
-}
-
-void cDlgCertiTab::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      event->accept();  // never closes the window nor presses a button
-      return;
-    default:
-      QWidget::keyPressEvent(event);
-  }
-}
-
-void cDlgCertiTab::keyReleaseEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      event->accept();
-      return;
-    default:
-      QWidget::keyReleaseEvent(event);
-  }
 }
 
 }  // namespace ql::pages

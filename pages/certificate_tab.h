@@ -16,7 +16,6 @@
 #include "report/certificate_page.h"
 
 class QComboBox;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -46,10 +45,6 @@ class cDlgCertiTab : public QWidget {
   // Whether the printed page carries the address footer: "Merovane Addr" chosen, no text
   // typed over it.
   bool AddressFooter() const;
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void keyReleaseEvent(QKeyEvent* event) override;
 
  private:
   void BuildPanel();

@@ -6,7 +6,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "pages/control_id.h"
+#include "pages/dialog_keys.h"
 #include "pages/field_widgets.h"
 #include "pages/firmware_block.h"
 #include "records/config_files.h"
@@ -68,15 +68,11 @@ class HeldMessages final : public records::IMessageSink {
   std::vector<std::string> m_texts;
 };
 
-bool IsDialogKey(const QKeyEvent* event) {
-  const int key = event->key();
-  return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
-}
-
 }  // namespace
 
 cDlgDockingTab::cDlgDockingTab(IPageHost& host, QWidget* parent) : RecordPage(host, parent) {
   BuildControls();
+  SwallowDialogKeys(this);
   BuildLayout();
   BindRules();
   m_firmware = new FirmwareBlock(m_host, RecordType::Docking, this,
@@ -480,14 +476,6 @@ void cDlgDockingTab::Write() {
   records::DockingInfoRecord record;
   records::WriteDockingToDrive(m_host.UsbRoot(), Values(), record, messages);
   messages.Flush();
-}
-
-void cDlgDockingTab::keyPressEvent(QKeyEvent* event) {
-  if (IsDialogKey(event)) {
-    event->accept();  // never closes or "submits" the window
-    return;
-  }
-  RecordPage::keyPressEvent(event);
 }
 
 }  // namespace ql::pages

@@ -18,7 +18,6 @@ class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QGroupBox;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -64,9 +63,6 @@ class cDlgDockingTab : public RecordPage {
 
  signals:
   void autoSyncChanged(bool on);
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildControls();

@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTableWidgetItem>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "pages/control_id.h"
+#include "pages/dialog_keys.h"
 #include "pages/field_widgets.h"
 
 namespace ql::pages {
@@ -32,6 +32,7 @@ cDlgLOGTab::cDlgLOGTab(IPageHost& host, QWidget* parent)
       m_selectAll(new QCheckBox(QStringLiteral("Select All"), this)),
       m_save(new QPushButton(QStringLiteral("Local Save"), this)),
       m_refresh(new QPushButton(QStringLiteral("Refresh"), this)) {
+  SwallowDialogKeys(this);
   SetControlId(m_list, 1082, QStringLiteral("Log File Name"));
   SetControlId(m_selectAll, 1083, m_selectAll->text());
   SetControlId(m_save, 1084, m_save->text());
@@ -139,30 +140,6 @@ void cDlgLOGTab::OnLocalSave() {
 void cDlgLOGTab::OnRefresh() {
   m_selectAll->setChecked(false);
   m_host.Station().RefreshLogList();  // clears the status text and the progress itself
-}
-
-void cDlgLOGTab::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      event->accept();  // never closes the window nor presses a button
-      return;
-    default:
-      QWidget::keyPressEvent(event);
-  }
-}
-
-void cDlgLOGTab::keyReleaseEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      event->accept();
-      return;
-    default:
-      QWidget::keyReleaseEvent(event);
-  }
 }
 
 }  // namespace ql::pages

@@ -12,7 +12,6 @@
 #include "pages/page_host.h"
 
 class QCheckBox;
-class QKeyEvent;
 class QPushButton;
 class QTableWidget;
 
@@ -38,10 +37,6 @@ class cDlgLOGTab : public QWidget {
   // The tab was selected: "Refresh" follows "Local Save"; "Select All" is cleared, the
   // rows keep their check boxes.
   void OnTabSelected();
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void keyReleaseEvent(QKeyEvent* event) override;
 
  private:
   void OnSelectAll(bool checked);

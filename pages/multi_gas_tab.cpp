@@ -5,7 +5,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -17,6 +16,7 @@
 #include <string_view>
 
 #include "pages/control_id.h"
+#include "pages/dialog_keys.h"
 #include "pages/field_widgets.h"
 #include "pages/firmware_block.h"
 #include "records/config_files.h"
@@ -129,6 +129,7 @@ void SetListIndex(QComboBox* list, int index) {
 
 cDlgHWRTab::cDlgHWRTab(IPageHost& host, QWidget* parent) : RecordPage(host, parent) {
   BuildControls();
+  SwallowDialogKeys(this);
   BuildLayout();
   LoadDefaults();
   EnablePage(false);
@@ -571,30 +572,6 @@ void cDlgHWRTab::OnWrite() {
   DeferredSink sink(m_host);
   records::WriteMultiGasToDrive(m_host.UsbRoot(), Values(), record, sink);
   sink.Flush();
-}
-
-void cDlgHWRTab::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      event->accept();  // never closes the window nor presses a button
-      return;
-    default:
-      RecordPage::keyPressEvent(event);
-  }
-}
-
-void cDlgHWRTab::keyReleaseEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      event->accept();
-      return;
-    default:
-      RecordPage::keyReleaseEvent(event);
-  }
 }
 
 }  // namespace ql::pages

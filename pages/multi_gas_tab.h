@@ -20,7 +20,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -52,10 +51,6 @@ class cDlgHWRTab : public RecordPage {
   // What the page shows, and setting it as if typed (rules, then each row's enabling).
   records::MultiGasPageValues Values() const;
   void SetValues(const records::MultiGasPageValues& values);
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void keyReleaseEvent(QKeyEvent* event) override;
 
  private:
   // A row of numeric fields behind a check box (one per gas, or a single field).

@@ -111,8 +111,11 @@ void cDlgRNDTab::EnableIpControls(bool enabled) {
 }
 
 void cDlgRNDTab::ShowIpAddress(const std::array<std::uint8_t, 4>& address) {
-  m_ipAddress->setText(
-      QStringLiteral("%1.%2.%3.%4").arg(address[0]).arg(address[1]).arg(address[2]).arg(address[3]));
+  m_ipAddress->setText(QStringLiteral("%1.%2.%3.%4")
+                           .arg(address[0])
+                           .arg(address[1])
+                           .arg(address[2])
+                           .arg(address[3]));
 }
 
 QString cDlgRNDTab::IpAddressText() const {

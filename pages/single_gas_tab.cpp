@@ -5,7 +5,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "pages/control_id.h"
+#include "pages/dialog_keys.h"
 #include "pages/field_widgets.h"
 #include "pages/firmware_block.h"
 #include "records/config_files.h"
@@ -96,15 +96,11 @@ class HeldMessages final : public records::IMessageSink {
   std::vector<std::string> m_texts;
 };
 
-bool IsDialogKey(const QKeyEvent* event) {
-  const int key = event->key();
-  return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
-}
-
 }  // namespace
 
 cDlgYBRTab::cDlgYBRTab(IPageHost& host, QWidget* parent) : RecordPage(host, parent) {
   BuildControls();
+  SwallowDialogKeys(this);
   BuildLayout();
   BindRules();
   m_firmware = new FirmwareBlock(m_host, RecordType::SingleGas, this,
@@ -444,14 +440,6 @@ void cDlgYBRTab::Write() {
   records::SingleGasOptionRecord record;
   records::WriteSingleGasToDrive(m_host.UsbRoot(), Values(), record, messages);
   messages.Flush();
-}
-
-void cDlgYBRTab::keyPressEvent(QKeyEvent* event) {
-  if (IsDialogKey(event)) {
-    event->accept();  // never closes or "submits" the window
-    return;
-  }
-  RecordPage::keyPressEvent(event);
 }
 
 }  // namespace ql::pages

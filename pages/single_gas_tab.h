@@ -19,7 +19,6 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -59,9 +58,6 @@ class cDlgYBRTab : public RecordPage {
   // enables each row's fields exactly while its box is checked (and the page is enabled).
   // A display index outside the list leaves that list as it was.
   void SetValues(const records::SingleGasPageValues& values);
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   static constexpr std::size_t kRows = records::kSingleGasRowCount;

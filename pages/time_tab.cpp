@@ -58,8 +58,7 @@ QPushButton* TwoLineButton(QWidget* parent, int id, const QString& first, const 
 
 }  // namespace
 
-cDlgtTimeSetTab::cDlgtTimeSetTab(IPageHost& host, const engine::IWallClock& clock,
-                                 QWidget* parent)
+cDlgtTimeSetTab::cDlgtTimeSetTab(IPageHost& host, const engine::IWallClock& clock, QWidget* parent)
     : QWidget(parent),
       m_host(host),
       m_clock(clock),
@@ -92,8 +91,8 @@ cDlgtTimeSetTab::cDlgtTimeSetTab(IPageHost& host, const engine::IWallClock& cloc
   m_pcHeading->setText(QStringLiteral("PC DATE/TIME"));
   m_pcDate = ClockField(this, 1024, QStringLiteral("PC date"), clockFont, value, Qt::white);
   m_pcTime = ClockField(this, 1026, QStringLiteral("PC time"), clockFont, value, Qt::white);
-  m_stationHeading = ClockField(this, 1040, QStringLiteral("Docking DATE/TIME"), clockFont,
-                                Qt::white, heading);
+  m_stationHeading =
+      ClockField(this, 1040, QStringLiteral("Docking DATE/TIME"), clockFont, Qt::white, heading);
   m_stationHeading->setText(QStringLiteral("Docking DATE/TIME"));
   m_stationDate =
       ClockField(this, 1027, QStringLiteral("Docking date"), clockFont, value, Qt::white);
@@ -147,8 +146,7 @@ void cDlgtTimeSetTab::SetAutoSync(bool on) {
 void cDlgtTimeSetTab::ApplyEnabling() {
   m_read->setEnabled(m_stationAvailable);
   const bool settable = m_stationAvailable && !m_autoSync;
-  for (QWidget* control : {static_cast<QWidget*>(m_datePicker),
-                           static_cast<QWidget*>(m_timePicker),
+  for (QWidget* control : {static_cast<QWidget*>(m_datePicker), static_cast<QWidget*>(m_timePicker),
                            static_cast<QWidget*>(m_currentTime), static_cast<QWidget*>(m_update)})
     control->setEnabled(settable);
 }
