@@ -21,9 +21,9 @@
 #include "app/main_window.h"
 #include "app/traffic_monitor.h"
 #include "pages/certificate_tab.h"
+#include "pages/control_id.h"
 #include "pages/service_tab.h"
 #include "pages/time_tab.h"
-#include "pages/control_id.h"
 #include "tests/e2e/process.h"
 
 namespace {
@@ -77,7 +77,8 @@ bool ServiceWindows(ql::app::CdockingDlg& window, const fs::path& out, const std
   }
   saved = Save(window.ServiceWindow(), out / ("window-service" + suffix + ".png")) && saved;
   window.ServiceWindow().close();
-  saved = Save(window.TrafficMonitor(), out / ("window-traffic-monitor" + suffix + ".png")) && saved;
+  saved =
+      Save(window.TrafficMonitor(), out / ("window-traffic-monitor" + suffix + ".png")) && saved;
   window.TrafficMonitor().close();
   return saved;
 }

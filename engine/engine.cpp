@@ -421,6 +421,9 @@ void Engine::CloseConnection(const Status& reason) {
 }
 
 void Engine::ResetAfterDisconnect() {
+  // Read before the abort below: the aborted receive disarms itself at once, and its
+  // result (the save failure) must still end the run.
+  const bool receiveArmed = flags_.logReceiveArmed.load();
   deviceType_.store(DeviceType::None);
   ui_.ShowDockingPage();
   ui_.SetProgressPosition(0);
@@ -439,7 +442,7 @@ void Engine::ResetAfterDisconnect() {
   firmware_ = {};
   // A save run between two files waits for an answer nobody is left to give: it ends here.
   // One whose receive is running ends with the receive's result.
-  if (logRunActive_ && !flags_.logReceiveArmed.load()) {
+  if (logRunActive_ && !receiveArmed) {
     logFileIndex_.store(0);
     logRunActive_ = false;
     ++logRun_;

@@ -143,6 +143,12 @@ void Engine::OnFirmwareSent(std::uint64_t upload, const link::SendOutcome& outco
   rateActive_ = false;
   ui_.EnableMainControls(false);
   const bool failed = outcome.result == 0 || stream_.AbortRequested() || !outcome.status.ok();
+  // The line refused the upload's bytes: it is gone, whether or not the watch thread has
+  // seen it yet. One message, the line's, as when the watch thread is first.
+  if (failed && outcome.status.kind == link::ErrorKind::Io && channel_.IsConnected()) {
+    OnLineLost();
+    return;
+  }
   if (failed) {
     ui_.ShowMessage(msg::kFirmwareSendFail);
   } else {

@@ -42,7 +42,8 @@ class FakeSerialPort final : public link::ISerialPort {
     bool lost = false;
     bool waiting = false;  // the watch thread sits in WaitForData with nothing to read
     bool refuseOpen = false;
-    bool open = false;  // between a successful Open and Close
+    bool refuseWrites = false;  // the line takes no bytes: an adapter pulled a moment ago
+    bool open = false;          // between a successful Open and Close
     int opens = 0;
   };
 
@@ -72,6 +73,7 @@ class FakeSerialPort final : public link::ISerialPort {
       ADD_FAILURE() << "Write on a closed port";
       return 0;
     }
+    if (s_->refuseWrites) return 0;
     s_->written.insert(s_->written.end(), bytes.begin(), bytes.end());
     return bytes.size();
   }

@@ -55,6 +55,14 @@ class Outcomes : public EngineFixture, public testing::WithParamInterface<Outcom
     }
     ASSERT_TRUE(loop.RunUntil([&] { return !engine.PortOpen(); }, 5s));
   }
+  // The line takes no more bytes, and the station asks for the first block: the upload's
+  // write fails while the watch thread has not seen the line go.
+  void RefuseWritesThenRequestABlock() {
+    std::lock_guard lock(port->mutex);
+    port->refuseWrites = true;
+    port->incoming.push_back('C');
+    port->changed.notify_all();
+  }
   // Runs the transfer worker on its virtual clock until an operation has ended.
   void UntilEnded() {
     ASSERT_TRUE(RunTransferUntil([&] { return !ui.ends.empty(); }));
@@ -410,6 +418,18 @@ INSTANTIATE_TEST_SUITE_P(
                                   s.Answer(cmd::kFirmwareDocking, {1});
                                   s.LoseLine();
                                   s.loop.RunPending();
+                                },
+                                {kClosing, kClosed, kLost, "end 37 LineLost"},
+                                ErrorKind::Io},
+                    // The upload's write fails before the watch thread sees the line go:
+                    // still one message, the line's.
+                    OutcomeCase{"FirmwareWriteFailsAsTheLineGoes",
+                                3,
+                                [](Outcomes& s) {
+                                  s.Subject().StartFirmwareWrite(RecordType::Docking, s.Image());
+                                  s.Answer(cmd::kFirmwareDocking, {1});
+                                  s.RefuseWritesThenRequestABlock();
+                                  s.UntilEnded();
                                 },
                                 {kClosing, kClosed, kLost, "end 37 LineLost"},
                                 ErrorKind::Io},

@@ -21,7 +21,8 @@ namespace {
 // Types `text` key by key, characters outside ASCII included (QTest::keyClicks takes ASCII).
 void Type(QWidget* widget, const QString& text) {
   for (const QChar c : text) {
-    const auto key = c.unicode() < 0x80 ? static_cast<Qt::Key>(c.toUpper().unicode()) : Qt::Key_unknown;
+    const auto key =
+        c.unicode() < 0x80 ? static_cast<Qt::Key>(c.toUpper().unicode()) : Qt::Key_unknown;
     QTest::sendKeyEvent(QTest::Press, widget, key, QString(c), Qt::NoModifier);
     QTest::sendKeyEvent(QTest::Release, widget, key, QString(c), Qt::NoModifier);
   }
@@ -51,11 +52,16 @@ class ServiceTabTest : public QObject {
     QTest::addColumn<int>("id");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("call");
-    QTest::newRow("Self Test") << 1225 << "Self Test" << "SelfTest";
-    QTest::newRow("Factory Default") << 1240 << "Docking Factory Default" << "FactoryDefault";
-    QTest::newRow("FW Erase") << 1239 << "Docking FW version Erase" << "EraseFirmware";
-    QTest::newRow("Linkup Start") << 1256 << "Linkup Start" << "EthernetLinkTest";
-    QTest::newRow("Get IpAdress") << 1254 << "Get IpAdress" << "GetIpAddress";
+    QTest::newRow("Self Test") << 1225 << "Self Test"
+                               << "SelfTest";
+    QTest::newRow("Factory Default") << 1240 << "Docking Factory Default"
+                                     << "FactoryDefault";
+    QTest::newRow("FW Erase") << 1239 << "Docking FW version Erase"
+                              << "EraseFirmware";
+    QTest::newRow("Linkup Start") << 1256 << "Linkup Start"
+                                  << "EthernetLinkTest";
+    QTest::newRow("Get IpAdress") << 1254 << "Get IpAdress"
+                                  << "GetIpAddress";
   }
   void buttonsSendTheirRequests() {
     QFETCH(int, id);
@@ -77,12 +83,18 @@ class ServiceTabTest : public QObject {
   void serialNumberInput_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("sent");
-    QTest::newRow("six") << "SN0042" << "WriteSerialNumber SN0042";
-    QTest::newRow("twelve") << "DS2612000042" << "WriteSerialNumber DS2612000042";
-    QTest::newRow("thirteen cut to twelve") << "ABCDEFGHIJKLM" << "WriteSerialNumber ABCDEFGHIJKL";
-    QTest::newRow("punctuation and blanks dropped") << "DS2-0044 17" << "WriteSerialNumber DS2004417";
-    QTest::newRow("outside Latin-1 dropped") << QStringLiteral("AB\uac00C") << "WriteSerialNumber ABC";
-    QTest::newRow("empty") << "" << "WriteSerialNumber ";
+    QTest::newRow("six") << "SN0042"
+                         << "WriteSerialNumber SN0042";
+    QTest::newRow("twelve") << "DS2612000042"
+                            << "WriteSerialNumber DS2612000042";
+    QTest::newRow("thirteen cut to twelve") << "ABCDEFGHIJKLM"
+                                            << "WriteSerialNumber ABCDEFGHIJKL";
+    QTest::newRow("punctuation and blanks dropped") << "DS2-0044 17"
+                                                    << "WriteSerialNumber DS2004417";
+    QTest::newRow("outside Latin-1 dropped")
+        << QStringLiteral("AB\uac00C") << "WriteSerialNumber ABC";
+    QTest::newRow("empty") << ""
+                           << "WriteSerialNumber ";
   }
   void serialNumberInput() {
     QFETCH(QString, typed);

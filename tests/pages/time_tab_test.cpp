@@ -49,9 +49,12 @@ class TimeTabTest : public QObject {
     QTest::addColumn<int>("id");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("name");
-    QTest::newRow("CURRENT TIME") << 1234 << "CURRENT\nTIME" << "CURRENT TIME";
-    QTest::newRow("UPDATE") << 1232 << "DATE/TIME\nUPDATE" << "DATE/TIME UPDATE";
-    QTest::newRow("READ") << 1233 << "DATE/TIME\nREAD" << "DATE/TIME READ";
+    QTest::newRow("CURRENT TIME") << 1234 << "CURRENT\nTIME"
+                                  << "CURRENT TIME";
+    QTest::newRow("UPDATE") << 1232 << "DATE/TIME\nUPDATE"
+                            << "DATE/TIME UPDATE";
+    QTest::newRow("READ") << 1233 << "DATE/TIME\nREAD"
+                          << "DATE/TIME READ";
   }
   void controlsHaveTheirIdsAndCaptions() {
     QFETCH(int, id);

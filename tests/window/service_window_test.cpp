@@ -53,8 +53,8 @@ std::vector<Line> Lines(const QTextEdit& log) {
   for (QTextBlock block = log.document()->begin(); block.isValid(); block = block.next()) {
     if (block.text().isEmpty() && !block.next().isValid()) break;
     const auto fragment = block.begin().fragment();
-    lines.push_back({block.text(), fragment.isValid() ? fragment.charFormat().foreground().color()
-                                                      : QColor()});
+    lines.push_back(
+        {block.text(), fragment.isValid() ? fragment.charFormat().foreground().color() : QColor()});
   }
   return lines;
 }
@@ -326,8 +326,7 @@ class ServiceWindowTest : public QObject {
     rig.messages.texts.clear();
     rig.Click(1230, &window.DockingPage());
     QVERIFY(rig.WaitForMessage(Q(msg::kReadComplete)));
-    QCOMPARE(rig.Find<QLineEdit>(1054, &window.DockingPage())->text(),
-             QStringLiteral("DS2004417"));
+    QCOMPARE(rig.Find<QLineEdit>(1054, &window.DockingPage())->text(), QStringLiteral("DS2004417"));
   }
 
   // The station returns to its sample records and the window connects again by itself.
@@ -350,8 +349,7 @@ class ServiceWindowTest : public QObject {
     QVERIFY(rig.WaitForMessage(Q(msg::kFactoryDefaultDone)));
     QVERIFY(rig.WaitForMessage(Q(msg::kReadComplete)));
     QCOMPARE(rig.Find<QAbstractButton>(1077)->text(), Q(msg::kCaptionClose));
-    QCOMPARE(rig.TabTexts(),
-             (QStringList{"Docking Station", "RVX", "Logs", "Certification"}));
+    QCOMPARE(rig.TabTexts(), (QStringList{"Docking Station", "RVX", "Logs", "Certification"}));
     QCOMPARE(window.CurrentPage(), static_cast<QWidget*>(&window.DockingPage()));
     QCOMPARE(location->text(), sample);
     QVERIFY(rig.messages.texts.filter(QStringLiteral("timeOut")).isEmpty());

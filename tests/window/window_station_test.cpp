@@ -228,7 +228,7 @@ class WindowStationTest : public QObject {
     QVERIFY(QTest::qWaitFor(
         [&] { return rig.Find<QLineEdit>(1228)->text() == Q(msg::kStatusDisconnected); }, 15000));
     QTest::qWait(300);  // a second message would come now
-    QCOMPARE(rig.messages.texts.size(), 1);
+    QVERIFY2(rig.messages.texts.size() == 1, qPrintable(rig.messages.texts.join("|")));
     QCOMPARE(rig.TabTexts(), QStringList{"Docking Station"});
     QCOMPARE(window.CurrentPage(), static_cast<QWidget*>(&window.DockingPage()));
     QCOMPARE(rig.Find<QAbstractButton>(1077)->text(), Q(msg::kCaptionOpen));
