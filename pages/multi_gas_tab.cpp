@@ -91,22 +91,6 @@ void SizeArrows(ArrowPair* arrows, const QLineEdit* edit) {
   }
 }
 
-// Collects the record layer's messages so they are shown after the page has been
-// updated, in the order they were given.
-class DeferredSink final : public records::IMessageSink {
- public:
-  explicit DeferredSink(IPageHost& host) : m_host(host) {}
-  void ShowMessage(std::string_view text) override { m_messages.emplace_back(text); }
-  void Flush() {
-    for (const std::string& text : m_messages) m_host.ShowMessage(text);
-    m_messages.clear();
-  }
-
- private:
-  IPageHost& m_host;
-  std::vector<std::string> m_messages;
-};
-
 template <std::size_t N>
 void ReadRow(const std::vector<RuleEdit*>& edits, const QCheckBox* box,
              records::GasTextRow<N>& row) {
@@ -551,7 +535,7 @@ void cDlgHWRTab::OnRead() {
   m_host.SetProgressPosition(0);
   records::MultiGasOptionRecord record;
   records::MultiGasPageValues values = Values();
-  DeferredSink sink(m_host);
+  HeldMessages sink(m_host);
   if (records::ReadMultiGasFromDrive(m_host.UsbRoot(), record, values, sink)) SetValues(values);
   sink.Flush();
 }
@@ -569,7 +553,7 @@ void cDlgHWRTab::OnWrite() {
   m_host.SetProgressRange(0, 100);
   m_host.SetProgressPosition(0);
   records::MultiGasOptionRecord record;
-  DeferredSink sink(m_host);
+  HeldMessages sink(m_host);
   records::WriteMultiGasToDrive(m_host.UsbRoot(), Values(), record, sink);
   sink.Flush();
 }

@@ -80,22 +80,6 @@ QString GasFieldName(std::string_view caption, std::string_view gas) {
   return FromLatin1(caption) + QLatin1Char(' ') + FromLatin1(gas);
 }
 
-// Holds the record layer's messages until the page shows what was read, then passes them
-// to the window's one message path in their order.
-class HeldMessages final : public records::IMessageSink {
- public:
-  explicit HeldMessages(IPageHost& host) : m_host(host) {}
-  void ShowMessage(std::string_view text) override { m_texts.emplace_back(text); }
-  void Flush() {
-    for (const std::string& text : m_texts) m_host.ShowMessage(text);
-    m_texts.clear();
-  }
-
- private:
-  IPageHost& m_host;
-  std::vector<std::string> m_texts;
-};
-
 }  // namespace
 
 cDlgYBRTab::cDlgYBRTab(IPageHost& host, QWidget* parent) : RecordPage(host, parent) {
