@@ -7,6 +7,7 @@
 #include "protocol/certificate_list.h"
 #include "protocol/name_slot.h"
 #include "records/byte_order.h"
+#include "rules/calendar.h"
 
 namespace ql::engine {
 
@@ -64,8 +65,11 @@ std::int32_t Le32(std::span<const std::uint8_t> p, std::size_t offset) {
 
 // The station's clock as local time; nothing when a field is out of range.
 std::optional<std::time_t> StationTimeToEpoch(const DateTime& t) {
-  if (t.year < 1900 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour < 0 ||
-      t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 59) {
+  // A day past the month's end (31 February) would roll into the next month: the page would
+  // show one date and follow another.
+  if (t.year < 1900 || t.month < 1 || t.month > 12 || t.day < 1 ||
+      t.day > rules::DaysInMonth(t.year, t.month) || t.hour < 0 || t.hour > 23 || t.minute < 0 ||
+      t.minute > 59 || t.second < 0 || t.second > 59) {
     return std::nullopt;
   }
   std::tm tm{};

@@ -4,6 +4,7 @@
 
 #include "records/byte_order.h"
 #include "records/field_check.h"
+#include "rules/calendar.h"
 #include "rules/field_rules.h"
 #include "rules/field_tables.h"
 #include "rules/numeric_text.h"
@@ -30,15 +31,6 @@ constexpr std::size_t kTextWidth = 12;
 
 std::size_t SwitchOffset(DockingSwitch which) {
   return off::kSwitches + 4 * static_cast<std::size_t>(which);
-}
-
-bool IsLeapYear(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
 bool DateBefore(const PageDate& a, const PageDate& b) {
@@ -90,7 +82,7 @@ void Decode(const DockingInfoRecord& record, DockingPageValues& page, bool apply
 
 bool IsPickerDate(const PageDate& date) {
   if (date.month < 1 || date.month > 12 || date.day < 1) return false;
-  if (date.year < 1 || date.day > DaysInMonth(date.year, date.month)) return false;
+  if (date.year < 1 || date.day > rules::DaysInMonth(date.year, date.month)) return false;
   return !DateBefore(date, kPickerMinDate) && !DateBefore(kPickerMaxDate, date);
 }
 

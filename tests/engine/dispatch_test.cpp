@@ -303,6 +303,9 @@ TEST_F(Dispatch, ClockAnswers) {
        DateTime{2016, 1, 1, 8, 9, 10}},
       {"SetRefusesEmptyDate", cmd::kSetClock, ClockPayload(2016, 0, 0, 8, 9, 10), std::nullopt},
       {"HourOutOfRange", cmd::kReadClock, ClockPayload(2016, 5, 5, 24, 0, 0), std::nullopt},
+      {"DayPastTheMonthsEnd", cmd::kReadClock, ClockPayload(2017, 2, 29, 8, 0, 0), std::nullopt},
+      {"LeapDay", cmd::kReadClock, ClockPayload(2016, 2, 29, 8, 0, 0),
+       DateTime{2016, 2, 29, 8, 0, 0}},
       {"ShortPayload", cmd::kReadClock, Bytes(27, 0), std::nullopt},
   };
   for (const Case& c : cases) {

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "protocol/request_block.h"
+#include "rules/calendar.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/station_session.h"
 
@@ -24,15 +25,6 @@ constexpr std::string_view kDateTimeFormat = "YYYY-MM-DD HH:MM:SS";
 
 // The earliest year the engine takes from a station's clock answer.
 constexpr int kFirstYear = 1900;
-
-bool LeapYear(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && LeapYear(year) ? 29 : kDays[month - 1];
-}
 
 // The digits of text[at, at + count) as a number; nothing unless all are digits.
 std::optional<int> Digits(std::string_view text, std::size_t at, std::size_t count) {
@@ -65,7 +57,7 @@ std::optional<DateTime> ParseDateTime(std::string_view text, std::string& proble
     problem = "the year is before " + std::to_string(kFirstYear);
   } else if (*month < 1 || *month > 12) {
     problem = "there is no month " + std::to_string(*month);
-  } else if (*day < 1 || *day > DaysInMonth(*year, *month)) {
+  } else if (*day < 1 || *day > rules::DaysInMonth(*year, *month)) {
     problem = "there is no day " + std::to_string(*day) + " in that month";
   } else if (*hour > 23 || *minute > 59 || *second > 59) {
     problem = "there is no such time of day";
