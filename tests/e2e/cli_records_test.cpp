@@ -49,9 +49,11 @@ class CliRecords : public testing::Test {
     fs::remove_all(dir_);
   }
 
-  void StartStation(int type) {
-    station_ = std::make_unique<Background>(std::vector<std::string>{
-        QUAYLINK_STATION, "--type", std::to_string(type), "--state", (dir_ / "state").string()});
+  void StartStation(int type, const std::vector<std::string>& more = {}) {
+    std::vector<std::string> args = {QUAYLINK_STATION, "--type", std::to_string(type), "--state",
+                                     (dir_ / "state").string()};
+    args.insert(args.end(), more.begin(), more.end());
+    station_ = std::make_unique<Background>(std::move(args));
     device_ = station_->FirstLine();
     ASSERT_FALSE(device_.empty());
   }
@@ -156,6 +158,39 @@ TEST_F(CliRecords, SetReplacesTheFileOrLeavesItAlone) {
   EXPECT_EQ(
       Cli({"records", "show", file.string()}).out.find("Location: BAY9\n") != std::string::npos,
       true);
+}
+
+// write --verify reads the record back: a station that stored what it was sent passes, one
+// that stored another value is caught, the field named with both values.
+TEST_F(CliRecords, WriteVerifyNamesWhatTheStationStoredDifferently) {
+  const struct {
+    const char* name;
+    std::vector<std::string> station;
+    int exitCode;
+    const char* err;
+  } cases[] = {
+      {"faithful", {}, 0, ""},
+      {"other value",
+       {"--store-differently", "Maximum Bump Time=90"},
+       1,
+       "Maximum Bump Time: 60 \u2192 90\n"},
+      {"other record only", {"--store-differently", "Low Alarm H2S=11.0"}, 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartStation(2, c.station);
+    const fs::path file = Work("Docking.cfg");
+    ASSERT_EQ(CliOnPort({"read", "docking", "--out", file.string()}).exitCode, 0);
+    ASSERT_EQ(Cli({"records", "set", file.string(), "Maximum Bump Time=60"}).exitCode, 0);
+    const auto r = CliOnPort({"write", "docking", file.string(), "--verify"});
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    if (c.exitCode != 0) {
+      EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("stored other values than were sent"), std::string::npos) << r.err;
+    }
+    station_.reset();
+    fs::remove_all(dir_ / "state");
+  }
 }
 
 // Usage and file errors give 2 (as diff(1) does), refused input 1.

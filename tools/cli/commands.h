@@ -97,8 +97,9 @@ inline constexpr std::string_view kLinkUsage =
     "      Print the station's device type and its meaning.\n"
     "  --port DEV read docking|detector --out FILE\n"
     "      Save the station's record exactly as it sends it (64, 112 or 100 bytes).\n"
-    "  --port DEV write docking|detector FILE\n"
-    "      Send a configuration file's record; values the page would refuse are not sent.\n";
+    "  --port DEV write docking|detector FILE [--verify]\n"
+    "      Send a configuration file's record; values the page would refuse are not sent.\n"
+    "      --verify: read it back and name the fields the station stored differently.\n";
 inline constexpr std::string_view kClockUsage =
     "  --port DEV clock read\n"
     "      Print the station's date and time (YYYY-MM-DD HH:MM:SS).\n"
