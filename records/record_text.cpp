@@ -120,15 +120,15 @@ std::vector<std::string_view> ItemList(const Items& items) {
 
 // --- Field builders ----------------------------------------------------------------------
 
-template <class Page>
-PageField<Page> TextField(std::string label, std::vector<ByteRun> bytes, std::string row,
-                          std::function<std::string&(Page&)> ref) {
+// `ref` reaches the field's member in a page, const or not: `[](auto& p) -> auto& {...}`.
+template <class Page, class Ref>
+PageField<Page> TextField(std::string label, std::vector<ByteRun> bytes, std::string row, Ref ref) {
   PageField<Page> f;
   f.label = std::move(label);
   f.form = FieldForm::Text;
   f.bytes = std::move(bytes);
   f.row = std::move(row);
-  f.get = [ref](const Page& p) { return ref(const_cast<Page&>(p)); };
+  f.get = [ref](const Page& p) { return std::string(ref(p)); };
   f.set = [ref](Page& p, std::string_view v) {
     ref(p) = std::string(v);
     return true;
@@ -136,36 +136,35 @@ PageField<Page> TextField(std::string label, std::vector<ByteRun> bytes, std::st
   return f;
 }
 
-template <class Page>
+template <class Page, class Ref>
 PageField<Page> NumberField(std::string label, std::vector<ByteRun> bytes, std::string row,
-                            std::function<std::string&(Page&)> ref) {
+                            Ref ref) {
   PageField<Page> f = TextField<Page>(std::move(label), std::move(bytes), std::move(row), ref);
   f.form = FieldForm::Number;
   return f;
 }
 
-template <class Page>
-PageField<Page> SwitchField(std::string label, std::vector<ByteRun> bytes,
-                            std::function<bool&(Page&)> ref) {
+template <class Page, class Ref>
+PageField<Page> SwitchField(std::string label, std::vector<ByteRun> bytes, Ref ref) {
   PageField<Page> f;
   f.label = std::move(label);
   f.form = FieldForm::Switch;
   f.bytes = std::move(bytes);
-  f.get = [ref](const Page& p) { return std::string(SwitchText(ref(const_cast<Page&>(p)))); };
+  f.get = [ref](const Page& p) { return std::string(SwitchText(ref(p))); };
   f.set = [ref](Page& p, std::string_view v) { return ReadSwitch(v, ref(p)); };
   return f;
 }
 
-template <class Page, class Items>
+template <class Page, class Items, class Ref>
 PageField<Page> ChoiceField(std::string label, std::vector<ByteRun> bytes, std::string row,
-                            const Items& items, std::function<int&(Page&)> ref) {
+                            const Items& items, Ref ref) {
   PageField<Page> f;
   f.label = std::move(label);
   f.form = FieldForm::Choice;
   f.choices = ItemList(items);
   f.bytes = std::move(bytes);
   f.row = std::move(row);
-  f.get = [ref, &items](const Page& p) { return ItemText(items, ref(const_cast<Page&>(p))); };
+  f.get = [ref, &items](const Page& p) { return ItemText(items, ref(p)); };
   f.set = [ref, &items](Page& p, std::string_view v) { return ReadItem(items, v, ref(p)); };
   return f;
 }
@@ -179,16 +178,19 @@ std::vector<PageField<DockingPageValues>> BuildDockingFields() {
   using P = DockingPageValues;
   using namespace rules;
   std::vector<PageField<P>> f;
-  f.push_back(TextField<P>(std::string(kCaptionSerialNumber), {{4, 12}}, "",
-                           [](P& p) -> std::string& { return p.serialNumber; }));
-  f.push_back(NumberField<P>(std::string(kCaptionVersion), {{16, 2}}, "",
-                             [](P& p) -> std::string& { return p.version; }));
-  f.push_back(NumberField<P>(std::string(kCaptionAutoPowerOffTime), {{32, 2}}, "",
-                             [](P& p) -> std::string& { return p.autoPowerOffTime; }));
-  f.push_back(NumberField<P>(std::string(kCaptionMaximumBumpTime), {{34, 2}}, "",
-                             [](P& p) -> std::string& { return p.maximumBumpTime; }));
-  f.push_back(TextField<P>(std::string(kCaptionLocation), {{20, 12}}, "",
-                           [](P& p) -> std::string& { return p.location; }));
+  f.push_back(TextField<P>(
+      std::string(kCaptionSerialNumber), {{4, 12}}, "",
+      [](auto& p) -> auto& { return p.serialNumber; }));
+  f.push_back(NumberField<P>(
+      std::string(kCaptionVersion), {{16, 2}}, "", [](auto& p) -> auto& { return p.version; }));
+  f.push_back(NumberField<P>(
+      std::string(kCaptionAutoPowerOffTime), {{32, 2}}, "",
+      [](auto& p) -> auto& { return p.autoPowerOffTime; }));
+  f.push_back(NumberField<P>(
+      std::string(kCaptionMaximumBumpTime), {{34, 2}}, "",
+      [](auto& p) -> auto& { return p.maximumBumpTime; }));
+  f.push_back(TextField<P>(
+      std::string(kCaptionLocation), {{20, 12}}, "", [](auto& p) -> auto& { return p.location; }));
   PageField<P> date;
   date.label = std::string(kCaptionGasExpirationDate);
   date.form = FieldForm::Date;
@@ -200,21 +202,23 @@ std::vector<PageField<DockingPageValues>> BuildDockingFields() {
     return parsed.has_value();
   };
   f.push_back(std::move(date));
-  f.push_back(TextField<P>(std::string(kCaptionGasBottleLot), {{40, 4}}, "",
-                           [](P& p) -> std::string& { return p.gasBottleLot; }));
+  f.push_back(TextField<P>(
+      std::string(kCaptionGasBottleLot), {{40, 4}}, "",
+      [](auto& p) -> auto& { return p.gasBottleLot; }));
   // The Update captions name the detector family on the page; the record does not know
   // it, so the table names the switches for both families.
   constexpr std::array<std::string_view, kDockingSwitchCount> kSwitchLabels = {
       "Calibrate", "Bump Tests", "Allow Hibernate", "Update Detector Configurations",
       "Update Detector Firmware"};
   for (std::size_t i = 0; i < kDockingSwitchCount; ++i) {
-    f.push_back(SwitchField<P>(std::string(kSwitchLabels[i]), {{kDockSwitches + 4 * i, 4}},
-                               [i](P& p) -> bool& { return p.switches[i]; }));
+    f.push_back(SwitchField<P>(
+        std::string(kSwitchLabels[i]),
+        {{kDockSwitches + 4 * i, 4}}, [i](auto& p) -> auto& { return p.switches[i]; }));
   }
   // The list is usable only while Bump Tests is checked.
-  f.push_back(ChoiceField<P>(std::string(kCaptionBumpResultDecision), {{18, 2}}, "Bump Tests",
-                             kBumpResultDecisionItems,
-                             [](P& p) -> int& { return p.bumpResultDecision; }));
+  f.push_back(ChoiceField<P>(
+      std::string(kCaptionBumpResultDecision), {{18, 2}}, "Bump Tests", kBumpResultDecisionItems,
+      [](auto& p) -> auto& { return p.bumpResultDecision; }));
   return f;
 }
 
@@ -241,32 +245,33 @@ std::vector<PageField<SingleGasPageValues>> BuildSingleGasFields() {
     const std::string caption(rows[r].caption);
     const auto member = rows[r].member;
     if (member != nullptr) {
-      f.push_back(SwitchField<P>(caption, {{kHead + r, 1}},
-                                 [member](P& p) -> bool& { return (p.*member).checked; }));
+      f.push_back(SwitchField<P>(
+          caption, {{kHead + r, 1}}, [member](auto& p) -> auto& { return (p.*member).checked; }));
     } else {
-      f.push_back(SwitchField<P>(caption, {{kHead + r, 1}},
-                                 [](P& p) -> bool& { return p.display.checked; }));
+      f.push_back(SwitchField<P>(
+          caption, {{kHead + r, 1}}, [](auto& p) -> auto& { return p.display.checked; }));
     }
     for (std::size_t gas = 0; gas < kSingleGasCount; ++gas) {
       const std::string label = GridLabel(caption, kSingleGasNames[gas]);
       if (r == 0) {
-        f.push_back(TextField<P>(label, {{block(gas) + 8, 12}}, caption,
-                                 [gas](P& p) -> std::string& { return p.userId.text[gas]; }));
+        f.push_back(TextField<P>(
+            label, {{block(gas) + 8, 12}},
+            caption, [gas](auto& p) -> auto& { return p.userId.text[gas]; }));
       } else if (member != nullptr) {
-        f.push_back(
-            NumberField<P>(label, {{block(gas) + 20 + 2 * (r - 1), 2}}, caption,
-                           [member, gas](P& p) -> std::string& { return (p.*member).text[gas]; }));
+        f.push_back(NumberField<P>(
+            label, {{block(gas) + 20 + 2 * (r - 1), 2}}, caption,
+            [ member, gas ](auto& p) -> auto& { return (p.*member).text[gas]; }));
       } else {
-        f.push_back(ChoiceField<P>(label, {{block(gas) + 20 + 2 * (r - 1), 2}}, caption,
-                                   kSingleGasDisplayItems,
-                                   [gas](P& p) -> int& { return p.display.index[gas]; }));
+        f.push_back(ChoiceField<P>(
+            label, {{block(gas) + 20 + 2 * (r - 1), 2}}, caption,
+            kSingleGasDisplayItems, [gas](auto& p) -> auto& { return p.display.index[gas]; }));
       }
     }
   }
   for (std::size_t gas = 0; gas < kSingleGasCount; ++gas) {
-    f.push_back(NumberField<P>(GridLabel(kCaptionGasConcentration, kSingleGasNames[gas]),
-                               {{block(gas), 8}}, "",
-                               [gas](P& p) -> std::string& { return p.concentration[gas]; }));
+    f.push_back(NumberField<P>(
+        GridLabel(kCaptionGasConcentration, kSingleGasNames[gas]), {{block(gas), 8}},
+        "", [gas](auto& p) -> auto& { return p.concentration[gas]; }));
   }
   return f;
 }
@@ -306,26 +311,28 @@ std::vector<PageField<MultiGasPageValues>> BuildMultiGasFields() {
     const std::string caption(rows[r].caption);
     if (r < wide.size()) {
       const auto member = wide[r];
-      f.push_back(SwitchField<P>(caption, {flag(rows[r].flag)},
-                                 [member](P& p) -> bool& { return (p.*member).checked; }));
+      f.push_back(SwitchField<P>(
+          caption,
+          {flag(rows[r].flag)}, [member](auto& p) -> auto& { return (p.*member).checked; }));
     } else {
       const auto member = narrow[r - wide.size()];
-      f.push_back(SwitchField<P>(caption, {flag(rows[r].flag)},
-                                 [member](P& p) -> bool& { return (p.*member).checked; }));
+      f.push_back(SwitchField<P>(
+          caption,
+          {flag(rows[r].flag)}, [member](auto& p) -> auto& { return (p.*member).checked; }));
     }
     for (std::size_t gas = 0; gas < rows[r].gases; ++gas) {
       const std::vector<ByteRun> bytes = {{rows[r].offset + 2 * gas, 2}};
       const std::string label = GridLabel(caption, kMultiGasNames[gas]);
       if (r < wide.size()) {
         const auto member = wide[r];
-        f.push_back(NumberField<P>(label, bytes, caption, [member, gas](P& p) -> std::string& {
-          return (p.*member).text[gas];
-        }));
+        f.push_back(NumberField<P>(
+            label, bytes, caption,
+            [ member, gas ](auto& p) -> auto& { return (p.*member).text[gas]; }));
       } else {
         const auto member = narrow[r - wide.size()];
-        f.push_back(NumberField<P>(label, bytes, caption, [member, gas](P& p) -> std::string& {
-          return (p.*member).text[gas];
-        }));
+        f.push_back(NumberField<P>(
+            label, bytes, caption,
+            [ member, gas ](auto& p) -> auto& { return (p.*member).text[gas]; }));
       }
     }
   }
@@ -333,26 +340,32 @@ std::vector<PageField<MultiGasPageValues>> BuildMultiGasFields() {
   const auto option = [&](std::string_view caption, MultiGasFlag which, auto box) {
     f.push_back(SwitchField<P>(std::string(caption), {flag(which)}, box));
   };
-  option(kCaptionUserIdMessage, MultiGasFlag::UserId,
-         [](P& p) -> bool& { return p.userId.checked; });
-  f.push_back(TextField<P>(ValueLabel(kCaptionUserIdMessage), {{72, 12}},
-                           std::string(kCaptionUserIdMessage),
-                           [](P& p) -> std::string& { return p.userId.text; }));
-  option(kCaptionLanguage, MultiGasFlag::Language,
-         [](P& p) -> bool& { return p.language.checked; });
-  f.push_back(ChoiceField<P>(ValueLabel(kCaptionLanguage), {{84, 1}}, std::string(kCaptionLanguage),
-                             kLanguageItems, [](P& p) -> int& { return p.language.index; }));
-  option(kCaptionTwaMethod, MultiGasFlag::TwaMethod,
-         [](P& p) -> bool& { return p.twaMethod.checked; });
-  f.push_back(ChoiceField<P>(ValueLabel(kCaptionTwaMethod), {{85, 1}},
-                             std::string(kCaptionTwaMethod), kTwaMethodItems,
-                             [](P& p) -> int& { return p.twaMethod.index; }));
+  option(
+      kCaptionUserIdMessage, MultiGasFlag::UserId,
+      [](auto& p) -> auto& { return p.userId.checked; });
+  f.push_back(TextField<P>(
+      ValueLabel(kCaptionUserIdMessage), {{72, 12}}, std::string(kCaptionUserIdMessage),
+      [](auto& p) -> auto& { return p.userId.text; }));
+  option(
+      kCaptionLanguage, MultiGasFlag::Language,
+      [](auto& p) -> auto& { return p.language.checked; });
+  f.push_back(ChoiceField<P>(
+      ValueLabel(kCaptionLanguage), {{84, 1}}, std::string(kCaptionLanguage), kLanguageItems,
+      [](auto& p) -> auto& { return p.language.index; }));
+  option(
+      kCaptionTwaMethod, MultiGasFlag::TwaMethod,
+      [](auto& p) -> auto& { return p.twaMethod.checked; });
+  f.push_back(ChoiceField<P>(
+      ValueLabel(kCaptionTwaMethod), {{85, 1}}, std::string(kCaptionTwaMethod), kTwaMethodItems,
+      [](auto& p) -> auto& { return p.twaMethod.index; }));
   const auto scalar = [&](std::string_view caption, MultiGasFlag which, ByteRun run,
                           TextOption P::*member) {
-    f.push_back(SwitchField<P>(std::string(caption), {flag(which)},
-                               [member](P& p) -> bool& { return (p.*member).checked; }));
-    f.push_back(NumberField<P>(ValueLabel(caption), {run}, std::string(caption),
-                               [member](P& p) -> std::string& { return (p.*member).text; }));
+    f.push_back(SwitchField<P>(
+        std::string(caption),
+        {flag(which)}, [member](auto& p) -> auto& { return (p.*member).checked; }));
+    f.push_back(NumberField<P>(
+        ValueLabel(caption), {run},
+        std::string(caption), [member](auto& p) -> auto& { return (p.*member).text; }));
   };
   scalar(kCaptionTwaInterval, MultiGasFlag::TwaInterval, {86, 1}, &P::twaInterval);
   scalar(kCaptionStelInterval, MultiGasFlag::StelInterval, {87, 1}, &P::stelInterval);
@@ -375,12 +388,13 @@ std::vector<PageField<MultiGasPageValues>> BuildMultiGasFields() {
   }};
   for (const auto& o : options) {
     const auto member = o.member;
-    option(o.label, o.flag, [member](P& p) -> bool& { return p.*member; });
+    option(
+        o.label, o.flag, [member](auto& p) -> auto& { return p.*member; });
   }
   for (std::size_t gas = 0; gas < kMultiGasCount; ++gas) {
-    f.push_back(NumberField<P>(GridLabel(kCaptionGasConcentration, kMultiGasNames[gas]),
-                               {{90 + 2 * gas, 2}}, "",
-                               [gas](P& p) -> std::string& { return p.concentration[gas]; }));
+    f.push_back(NumberField<P>(
+        GridLabel(kCaptionGasConcentration, kMultiGasNames[gas]), {{90 + 2 * gas, 2}},
+        "", [gas](auto& p) -> auto& { return p.concentration[gas]; }));
   }
   return f;
 }
