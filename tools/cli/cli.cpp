@@ -36,13 +36,17 @@ ExitCode RunCommandLine(CommandArgs args, std::ostream& out, std::ostream& err) 
   AddCertsCommands(
       *app.add_subcommand("certs", "List the station's certificates and write them as PDF."), ctx);
   AddClockCommands(*app.add_subcommand("clock", "Read and set the station's clock."), ctx);
+  AddRecordsCommands(
+      *app.add_subcommand("records", "Show, compare and set records as labelled fields."), ctx);
   // After the commands, which would take it over otherwise.
   app.footer(std::string(kUsageHead) + std::string(kFirmwareUsage) + std::string(kLinkUsage) +
-             std::string(kLogsUsage) + std::string(kCertsUsage) + std::string(kClockUsage));
+             std::string(kLogsUsage) + std::string(kCertsUsage) + std::string(kClockUsage) +
+             std::string(kRecordsUsage));
 
   const auto usageError = [&](std::string_view problem) {
     err << "quaylink-cli: " << problem << "\n"
-        << kUsageHead << kFirmwareUsage << kLinkUsage << kLogsUsage << kCertsUsage << kClockUsage;
+        << kUsageHead << kFirmwareUsage << kLinkUsage << kLogsUsage << kCertsUsage << kClockUsage
+        << kRecordsUsage;
     return ExitCode::UsageOrFile;
   };
   std::vector<std::string> words(args.rbegin(), args.rend());  // CLI11 takes them reversed

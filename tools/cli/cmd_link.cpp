@@ -12,6 +12,7 @@
 #include "link/port_discovery.h"
 #include "records/docking_info.h"
 #include "records/multi_gas.h"
+#include "records/record_text.h"
 #include "records/single_gas.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/station_session.h"
@@ -120,7 +121,35 @@ ExitCode Read(const CommandContext& ctx, const std::string& target, const std::s
   return ExitCode::Ok;
 }
 
-ExitCode Write(const CommandContext& ctx, const std::string& target, const std::string& path) {
+// After a write the station reported complete: reads the record back and compares it
+// with what was sent. A difference names every differing field with both values (sent,
+// then stored) and gives 1; a byte no field shows counts too.
+ExitCode VerifyWrite(const CommandContext& ctx, StationSession& session, RecordType type,
+                     const std::vector<std::uint8_t>& sent) {
+  auto& ui = session.Ui();
+  ui.received.erase(type);
+  ui.selectedTab = type == RecordType::Docking ? engine::kTabDocking : engine::kTabDetector;
+  const engine::RequestEnd end =
+      session.Run(protocol::cmd::kReadRecord, [&] { session.Engine().PageRead(type); });
+  const auto it = ui.received.find(type);
+  if (end.outcome != engine::RequestOutcome::Done || it == ui.received.end() ||
+      it->second.size() != sent.size()) {
+    ctx.err << "quaylink-cli: the record could not be read back to verify the write\n";
+    return end.outcome == engine::RequestOutcome::Done ? ExitCode::Refused : ExitCodeOf(end);
+  }
+  if (it->second == sent) return ExitCode::Ok;
+  ctx.err << "quaylink-cli: the station stored other values than were sent (sent \u2192 "
+             "stored):\n";
+  const auto differences = records::DiffRecords(type, sent, it->second);
+  for (const auto& d : differences) {
+    ctx.err << d.label << ": " << d.before << " \u2192 " << d.after << "\n";
+  }
+  if (differences.empty()) ctx.err << "bytes that no field shows differ\n";
+  return ExitCode::Refused;
+}
+
+ExitCode Write(const CommandContext& ctx, const std::string& target, const std::string& path,
+               bool verify) {
   if (!RequirePort(ctx)) return ExitCode::UsageOrFile;
   const auto bytes = io::ReadWholeFile(path, 4096);
   if (!bytes) {
@@ -165,6 +194,9 @@ ExitCode Write(const CommandContext& ctx, const std::string& target, const std::
       ctx.err << "quaylink-cli: the station did not confirm the write\n";
       break;
   }
+  if (verify && end.outcome == engine::RequestOutcome::Done) {
+    return VerifyWrite(ctx, session, *fileType, *bytes);
+  }
   return ExitCodeOf(end);
 }
 
@@ -180,6 +212,7 @@ void AddLinkCommands(CLI::App& app, CommandContext& ctx) {
   struct Words {
     std::string target;
     std::string file;
+    bool verify = false;
   };
   const auto read = std::make_shared<Words>();
   CLI::App* readCommand = app.add_subcommand(
@@ -199,7 +232,10 @@ void AddLinkCommands(CLI::App& app, CommandContext& ctx) {
   writeCommand->add_option("file", write->file, "The configuration file (64, 112 or 100 bytes)")
       ->required()
       ->type_name("FILE");
-  writeCommand->callback([&ctx, write] { ctx.result = Write(ctx, write->target, write->file); });
+  writeCommand->add_flag("--verify", write->verify,
+                         "Read the record back after the write and compare it with what was sent");
+  writeCommand->callback(
+      [&ctx, write] { ctx.result = Write(ctx, write->target, write->file, write->verify); });
 }
 
 }  // namespace ql::cli

@@ -59,6 +59,9 @@ void AddLogsCommands(CLI::App& group, CommandContext& ctx);
 void AddCertsCommands(CLI::App& group, CommandContext& ctx);
 //   clock read | clock set "YYYY-MM-DD HH:MM:SS"|now
 void AddClockCommands(CLI::App& group, CommandContext& ctx);
+//   records show FILE|docking|detector [--type T] [--json] | records diff A|docking|detector B
+//   | records set FILE Label=value... [--out NEW]
+void AddRecordsCommands(CLI::App& group, CommandContext& ctx);
 
 // Parses and runs a whole command line: usage errors name the bad argument and give 2;
 // --help (also after any command) and --version print to `out` and give 0.
@@ -94,13 +97,23 @@ inline constexpr std::string_view kLinkUsage =
     "      Print the station's device type and its meaning.\n"
     "  --port DEV read docking|detector --out FILE\n"
     "      Save the station's record exactly as it sends it (64, 112 or 100 bytes).\n"
-    "  --port DEV write docking|detector FILE\n"
-    "      Send a configuration file's record; values the page would refuse are not sent.\n";
+    "  --port DEV write docking|detector FILE [--verify]\n"
+    "      Send a configuration file's record; values the page would refuse are not sent.\n"
+    "      --verify: read it back and name the fields the station stored differently.\n";
 inline constexpr std::string_view kClockUsage =
     "  --port DEV clock read\n"
     "      Print the station's date and time (YYYY-MM-DD HH:MM:SS).\n"
     "  --port DEV clock set \"YYYY-MM-DD HH:MM:SS\"|now\n"
     "      Set the station's clock (now: the PC's local time); print the time it reports.\n";
+inline constexpr std::string_view kRecordsUsage =
+    "  records show FILE [--type docking|tkl|rvx] [--json]\n"
+    "  --port DEV records show docking|detector [--json]\n"
+    "      Print a record's fields as the page shows them, one \"Label: value\" a line\n"
+    "      (--json: one object with the record type and its fields keyed by label).\n"
+    "  records diff A B | --port DEV records diff docking|detector FILE\n"
+    "      List the fields that differ, \"label: old \u2192 new\"; exit 0 equal, 1 different.\n"
+    "  records set FILE \"Label=value\"... [--out NEW] [--type docking|tkl|rvx]\n"
+    "      Set fields through the page's rules; replaces FILE, or writes NEW.\n";
 // The first lines of the usage text; each group adds its own lines after them.
 inline constexpr std::string_view kUsageHead =
     "usage: quaylink-cli [--port DEV] [--monitor] GROUP COMMAND [OPTIONS] [ARGS]\n"

@@ -1,7 +1,7 @@
 // quaylink-station: a docking station emulator on a pseudo-terminal or a serial device.
 //
 //   quaylink-station [--type 1|2|3] [--state DIR] [--device PATH] [--ip A.B.C.D]
-//                    [--ethernet up|down]
+//                    [--ethernet up|down] [--store-differently LABEL=VALUE]...
 //
 // The first line of output is the device path the station serves.
 
@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "link/port_discovery.h"
 #include "tools/station/bridge_registration.h"
@@ -31,13 +32,15 @@ using namespace ql;
 
 constexpr const char* kUsage =
     "usage: quaylink-station [--type 1|2|3] [--state DIR] [--device PATH] [--ip A.B.C.D]\n"
-    "                        [--ethernet up|down]\n"
+    "                        [--ethernet up|down] [--store-differently LABEL=VALUE]...\n"
     "  --type    1 single-gas station, 2 multi-gas station (default), 3 pump docking station\n"
     "  --state   folder with the station's records, logs/, certs/ and firmware/\n"
     "            (without it the station starts from built-in sample data)\n"
     "  --device  serve on this serial device instead of a new pseudo-terminal\n"
     "  --ip      the IPv4 address the station reports (default 192.168.10.77)\n"
-    "  --ethernet  the result of the Ethernet link test (default up)\n";
+    "  --ethernet  the result of the Ethernet link test (default up)\n"
+    "  --store-differently  store this field's value (as quaylink-cli records shows it)\n"
+    "            instead of the one a written record brings, and still report success\n";
 
 struct Options {
   int type = 2;
@@ -45,6 +48,7 @@ struct Options {
   std::optional<std::string> device;
   std::optional<std::array<std::uint8_t, 4>> ip;
   std::optional<bool> ethernetUp;
+  std::vector<std::string> storeDifferently;
 };
 
 // A dotted IPv4 address: four decimal numbers of 0 to 255, nothing else.
@@ -87,6 +91,10 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       const std::string v = argv[++i];
       if (v != "up" && v != "down") return false;
       o.ethernetUp = v == "up";
+    } else if (arg == "--store-differently" && hasValue) {
+      const std::string v = argv[++i];
+      if (v.find('=') == std::string::npos) return false;
+      o.storeDifferently.push_back(v);
     } else {
       return false;
     }
@@ -115,6 +123,7 @@ int main(int argc, char** argv) {
   }
   if (options.ip) state.ipAddress = *options.ip;
   if (options.ethernetUp) state.ethernetUp = *options.ethernetUp;
+  state.storeDifferently = options.storeDifferently;
 
   // Signals end the serving loop through the port's wake-up, so the bridge registration
   // is removed on the way out.

@@ -7,6 +7,7 @@
 #include "protocol/log_list.h"
 #include "protocol/request_block.h"
 #include "records/byte_order.h"
+#include "records/record_text.h"
 #include "tools/station/station_state.h"
 
 namespace ql::station {
@@ -135,6 +136,14 @@ Reply StationCore::Handle(const RequestFrame& r, Clock::time_point now) {
         return Answer(cmd::kWriteFail, {});
       }
       std::copy(r.payload.begin(), r.payload.end(), record.begin());
+      const RecordType type = t == protocol::kTargetDocking     ? RecordType::Docking
+                              : t == protocol::kTargetSingleGas ? RecordType::SingleGas
+                                                                : RecordType::MultiGas;
+      for (const std::string& text : state_.storeDifferently) {
+        if (const auto edit = records::ParseAssignment(text)) {
+          (void)records::ApplyEdits(type, record, std::span(&*edit, 1));
+        }
+      }
       if (onChanged) onChanged();
       return Answer(cmd::kWriteData, {static_cast<std::uint8_t>(state_.usbLinked ? 1 : 0)});
     }

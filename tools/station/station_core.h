@@ -46,6 +46,12 @@ struct StationState {
   bool usbLinked = true;         // the station's USB link to the detector
   bool ethernetUp = true;        // the Ethernet link test's result
   std::array<std::uint8_t, 4> ipAddress{192, 168, 10, 77};
+  // "Label=value" edits (labels as quaylink-cli records shows them) applied to every
+  // record written, after it arrived and before it is stored: a station that stores a
+  // value other than the one it was sent and still reports the write complete. An edit
+  // whose label the written record does not have, or whose value its page refuses, is
+  // left out.
+  std::vector<std::string> storeDifferently;
 };
 
 // What the emulator must do after sending an answer.
