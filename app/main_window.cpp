@@ -596,6 +596,8 @@ void CdockingDlg::EnableMainControls(bool requestInFlight) {
   m_docking->SetBusy(requestInFlight);
   m_singleGas->SetBusy(requestInFlight);
   m_multiGas->SetBusy(requestInFlight);
+  m_timePage->SetBusy(requestInFlight);
+  m_servicePage->SetBusy(requestInFlight);
 }
 
 void CdockingDlg::SetStatus(engine::StatusMode mode, std::string_view text) {

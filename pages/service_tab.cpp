@@ -101,13 +101,21 @@ cDlgRNDTab::cDlgRNDTab(IPageHost& host, QWidget* parent)
   connect(linkUp, &QPushButton::clicked, this, [this] { m_host.Station().EthernetLinkTest(); });
   connect(m_getIp, &QPushButton::clicked, this, &cDlgRNDTab::OnGetIpAddress);
   SwallowDialogKeys(this);
+  m_requestButtons = {m_write, selfTest, factoryDefault, erase, linkUp};
 
   EnableIpControls(false);
 }
 
 void cDlgRNDTab::EnableIpControls(bool enabled) {
-  m_getIp->setEnabled(enabled);
+  m_ipEnabled = enabled;
+  m_getIp->setEnabled(enabled && !m_busy);
   m_ipAddress->setEnabled(enabled);
+}
+
+void cDlgRNDTab::SetBusy(bool busy) {
+  m_busy = busy;
+  for (QPushButton* button : m_requestButtons) button->setEnabled(!busy);
+  EnableIpControls(m_ipEnabled);
 }
 
 void cDlgRNDTab::ShowIpAddress(const std::array<std::uint8_t, 4>& address) {

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "pages/page_host.h"
 
@@ -27,6 +28,9 @@ class cDlgRNDTab : public QWidget {
 
   // "Get IpAdress" and the address field: usable while a station is connected.
   void EnableIpControls(bool enabled);
+  // While the window is busy with a request (a transfer above all) the page sends nothing:
+  // a factory default in the middle of an upload would break into its blocks.
+  void SetBusy(bool busy);
   // The 0x43 answer, first octet first.
   void ShowIpAddress(const std::array<std::uint8_t, 4>& address);
   QString IpAddressText() const;
@@ -40,6 +44,9 @@ class cDlgRNDTab : public QWidget {
   QPushButton* m_write;       // 1226
   QPushButton* m_getIp;       // 1254
   QLineEdit* m_ipAddress;     // 1255
+  std::vector<QPushButton*> m_requestButtons;
+  bool m_ipEnabled = false;
+  bool m_busy = false;
 };
 
 }  // namespace ql::pages

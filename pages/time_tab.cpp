@@ -143,11 +143,17 @@ void cDlgtTimeSetTab::SetAutoSync(bool on) {
   ApplyEnabling();
 }
 
+void cDlgtTimeSetTab::SetBusy(bool busy) {
+  m_busy = busy;
+  ApplyEnabling();
+}
+
 void cDlgtTimeSetTab::ApplyEnabling() {
-  m_read->setEnabled(m_stationAvailable);
+  m_read->setEnabled(m_stationAvailable && !m_busy);
+  m_update->setEnabled(m_stationAvailable && !m_autoSync && !m_busy);
   const bool settable = m_stationAvailable && !m_autoSync;
   for (QWidget* control : {static_cast<QWidget*>(m_datePicker), static_cast<QWidget*>(m_timePicker),
-                           static_cast<QWidget*>(m_currentTime), static_cast<QWidget*>(m_update)})
+                           static_cast<QWidget*>(m_currentTime)})
     control->setEnabled(settable);
 }
 

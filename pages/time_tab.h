@@ -35,6 +35,8 @@ class cDlgtTimeSetTab : public QWidget {
   // The docking page's Auto Sync option: while on, the station's clock follows the PC's
   // with every read and write, so the page sets nothing of its own.
   void SetAutoSync(bool on);
+  // While the window is busy with a request (a transfer above all) the page sends nothing.
+  void SetBusy(bool busy);
 
   // The PC clock, and the station clock as the PC clock minus `stationOffset` (seconds)
   // while the offset is known.
@@ -70,6 +72,7 @@ class cDlgtTimeSetTab : public QWidget {
   QLineEdit* m_stationTime;     // 1028
   bool m_stationAvailable = false;
   bool m_autoSync = false;
+  bool m_busy = false;
 };
 
 }  // namespace ql::pages

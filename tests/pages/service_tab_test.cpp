@@ -125,6 +125,21 @@ class ServiceTabTest : public QObject {
     QVERIFY(f.Address()->isReadOnly());
   }
 
+  // A request in flight (an upload above all): no button sends until it ends.
+  void busyPageSendsNothing() {
+    Fixture f;
+    f.page.SetBusy(true);
+    for (int id : {1226, 1225, 1240, 1239, 1256, 1254}) {
+      QVERIFY2(!f.Button(id)->isEnabled(), qPrintable(QString::number(id)));
+    }
+    f.page.EnableIpControls(true);  // a station reported meanwhile
+    QVERIFY(!f.Button(1254)->isEnabled());
+    f.page.SetBusy(false);
+    for (int id : {1226, 1225, 1240, 1239, 1256, 1254}) {
+      QVERIFY2(f.Button(id)->isEnabled(), qPrintable(QString::number(id)));
+    }
+  }
+
   void ipControlsFollowTheStation() {
     Fixture f;
     f.page.EnableIpControls(false);

@@ -102,6 +102,19 @@ class TimeTabTest : public QObject {
     QCOMPARE(f.Button(1232)->isEnabled(), station);
   }
 
+  // A request in flight: nothing more is sent; the pickers stay usable.
+  void busyPageSendsNothing() {
+    Fixture f;
+    f.page.SetBusy(true);
+    QVERIFY(!f.Button(1232)->isEnabled());
+    QVERIFY(!f.Button(1233)->isEnabled());
+    QVERIFY(Control<QDateEdit>(&f.page, 1241)->isEnabled());
+    f.page.SetAutoSync(true);
+    f.page.SetBusy(false);
+    QVERIFY(!f.Button(1232)->isEnabled());  // Auto Sync still holds it
+    QVERIFY(f.Button(1233)->isEnabled());
+  }
+
   void updateSendsWhatThePickersHold() {
     Fixture f;
     f.page.SetPickedDateTime({2017, 12, 31, 23, 59, 59});

@@ -17,7 +17,9 @@
 #include "pages/docking_tab.h"
 #include "pages/log_tab.h"
 #include "pages/multi_gas_tab.h"
+#include "pages/service_tab.h"
 #include "pages/single_gas_tab.h"
+#include "pages/time_tab.h"
 #include "records/docking_info.h"
 #include "records/firmware.h"
 #include "records/multi_gas.h"
@@ -193,7 +195,13 @@ class WindowStationTest : public QObject {
                      [&highest](int value) { highest = std::max(highest, value); });
     rig.messages.texts.clear();
     rig.Click(1041, &page);
+    // While it uploads, neither service window sends anything.
+    QVERIFY(QTest::qWaitFor([&] { return page.FirmwareBar()->value() > 2; }, 20000));
+    QVERIFY(!rig.Find<QAbstractButton>(1240, &window.ServicePage())->isEnabled());
+    QVERIFY(!rig.Find<QAbstractButton>(1233, &window.TimePage())->isEnabled());
     QVERIFY(rig.WaitForMessage(Q(msg::kFirmwareSendOk), 60000));
+    QVERIFY(rig.Find<QAbstractButton>(1240, &window.ServicePage())->isEnabled());
+    QVERIFY(rig.Find<QAbstractButton>(1233, &window.TimePage())->isEnabled());
     QCOMPARE(rig.messages.texts, QStringList{Q(msg::kFirmwareSendOk)});
     QVERIFY2(highest >= 20, qPrintable(QStringLiteral("bar reached %1").arg(highest)));
     QCOMPARE(page.FirmwareBar()->value(), 0);
