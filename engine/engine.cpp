@@ -556,13 +556,16 @@ static std::int32_t TargetCode(RecordType type) {
   return protocol::kTargetDocking;
 }
 
-void Engine::StartRecordRead(RecordType type) {
+void Engine::StartRecordRead(RecordType type, bool readBack) {
+  readBack_ = false;
   ui_.SetProgressRange(0, 100);
   ui_.SetProgressPosition(0);
   PrepareBlock(TargetCode(type));
   std::ranges::fill(Buffer(type), std::uint8_t{0});
   if (channel_.IsConnected()) {
     BeginOperation(cmd::kReadRecord);
+    readBack_ = readBack;
+    readBackType_ = type;
     SendCommand(cmd::kReadRecord, block_.Bytes());
   } else {
     Refuse(cmd::kReadRecord, ErrorKind::BadArgument, msg::kPortOpenCheck);
@@ -584,6 +587,10 @@ void Engine::PageRead(RecordType type) {
 void Engine::MainRead(RecordType type) {
   readTarget_ = type == RecordType::Docking ? ReadTarget::Docking : ReadTarget::Detector;
   StartRecordRead(type);
+}
+
+void Engine::ReadBack(RecordType type) {
+  StartRecordRead(type, true);
 }
 
 void Engine::PageWrite(RecordType type) {
@@ -627,6 +634,10 @@ void Engine::OnDeviceType(const ReceivedFrame& frame) {
 
 void Engine::OnReadData(const ReceivedFrame& frame) {
   StopTransmitter();
+  if (readBack_) {
+    OnReadBack(frame);
+    return;
+  }
   const int kind =
       readTarget_ != ReadTarget::FollowTab ? static_cast<int>(readTarget_) - 1 : ui_.SelectedTab();
   const auto payload = frame.Payload();
@@ -698,6 +709,22 @@ void Engine::OnReadData(const ReceivedFrame& frame) {
     RefuseByAnswer(failure);
   }
   readTarget_ = ReadTarget::FollowTab;
+}
+
+void Engine::OnReadBack(const ReceivedFrame& frame) {
+  readBack_ = false;
+  const std::span<std::uint8_t> buffer = Buffer(readBackType_);
+  const auto payload = frame.Payload();
+  if (payload.size() != buffer.size()) {
+    // The front end says that the write could not be checked; the engine adds no box.
+    ui_.SetProgressPosition(0);
+    RefuseByAnswer(frame.length == 1 ? msg::kDeviceTypeMismatch : msg::kReadFailure);
+    return;
+  }
+  std::ranges::copy(payload, buffer.begin());
+  ui_.SetProgressPosition(100);
+  ui_.RecordReadBack(readBackType_, buffer);
+  EndByAnswer(RequestOutcome::Done);
 }
 
 void Engine::OnWriteReady(const ReceivedFrame& frame) {

@@ -100,6 +100,11 @@ class Engine final : private link::ISerialEvents,
   // The main READ in link mode: a Read whose answer is taken for `type` whatever tab is
   // selected; a detector read goes on with the docking station record and the clock.
   void MainRead(RecordType type);
+  // After a write the station reported complete: reads the record back to see what the
+  // station stored. The page Read's request, but its answer goes to
+  // IEngineUi::RecordReadBack instead of the page, with no message and no clock read.
+  // Ends as a 0x33 operation; an answer of another size ends it Refused, quietly.
+  void ReadBack(RecordType type);
   // Date and time page.
   void ReadStationClock();
   void SetStationClock(const DateTime& dateTime);
@@ -204,7 +209,7 @@ class Engine final : private link::ISerialEvents,
   void PrepareBlock(std::int32_t target);
   std::span<std::uint8_t> Buffer(RecordType type);
   // Steps shared by a page's Read and the automatic read sequence (readTarget untouched).
-  void StartRecordRead(RecordType type);
+  void StartRecordRead(RecordType type, bool readBack = false);
   // The automatic read of the station family's detector record (readTarget: detector).
   void StartDetectorRead();
   void OnResponseTimeout();
@@ -234,6 +239,7 @@ class Engine final : private link::ISerialEvents,
   void OnWriteComplete(const link::ReceivedFrame& frame);
   void OnWriteFail(const link::ReceivedFrame& frame);
   void OnReadData(const link::ReceivedFrame& frame);
+  void OnReadBack(const link::ReceivedFrame& frame);
   void OnLogList(const link::ReceivedFrame& frame);
   void OnLogFileStart(const link::ReceivedFrame& frame);
   void OnCertificateList(const link::ReceivedFrame& frame);
@@ -278,6 +284,9 @@ class Engine final : private link::ISerialEvents,
   // The target of the last read whose answer was taken.
   std::optional<std::int32_t> answeredReadTarget_;
   bool readSequencePending_ = false;
+  // The read in flight was started by ReadBack, for this record.
+  bool readBack_ = false;
+  RecordType readBackType_ = RecordType::Docking;
   bool stationClockKnown_ = false;
   std::int64_t clockOffset_ = 0;
   RequestBlock block_;

@@ -49,7 +49,8 @@ enum class RequestOutcome {
 //   0x40 device type query: its answer (Done for a known family), or its time-out.
 //   0x33 record read (a page's Read, and the automatic read that follows a device type
 //        answer of a single-gas or multi-gas station): ends with the last answer of the
-//        sequence, the station clock's after a docking station record.
+//        sequence, the station clock's after a docking station record. A read-back
+//        (Engine::ReadBack) ends with its one answer.
 //   0x30 record write: the 0x30 → 0x31 pair; ends with the answer 0x31 or 0x32.
 //   0x37, 0x38, 0x39 firmware upload: ends with the transfer's result.
 //   0x34 log list; 0x35 log save run: ends when the last file is stored or the run fails.
@@ -140,6 +141,9 @@ class IEngineUi {
   // Record pages: fill a page from its record, encode a page into its record.
   virtual void RecordToPage(RecordType type, std::span<const std::uint8_t> record) = 0;
   virtual void PageToRecord(RecordType type, std::span<std::uint8_t> record) = 0;
+  // The record the station holds, read back after a write (Engine::ReadBack); the page is
+  // not filled by the engine.
+  virtual void RecordReadBack(RecordType type, std::span<const std::uint8_t> record) = 0;
 
   // Station clock fields: shown after a clock answer, emptied when the port closes.
   virtual void ShowStationClock(const protocol::DateTime& station) = 0;

@@ -195,6 +195,92 @@ INSTANTIATE_TEST_SUITE_P(
                     LengthCase{"DockingSixtyFive", 3, kTabDocking, 65, "Read failure"}),
     [](const auto& row) { return std::string(row.param.name); });
 
+struct ReadBackCase {
+  const char* name;
+  int type;
+  RecordType record;
+  std::int32_t target;
+  std::size_t size;
+};
+void PrintTo(const ReadBackCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ReadBack : public EngineFixture, public testing::WithParamInterface<ReadBackCase> {
+ protected:
+  // Identifies the station and lets its automatic read end.
+  void Ready(int type) {
+    Identify(type);
+    if (type == 1 || type == 2) {
+      Answer(cmd::kReadRecord, Pattern(type == 1 ? 112 : 100, 1));
+      Answer(cmd::kReadRecord, Pattern(64, 1));
+      Answer(cmd::kReadClock, ClockPayload(2020, 1, 2, 3, 4, 5));
+    }
+    ui.messages.clear();
+    ui.pages.clear();
+    ui.ends.clear();
+  }
+};
+
+// The record comes back to the front end, not to the page, with no message, and the read
+// ends there: no clock read follows a docking station record.
+TEST_P(ReadBack, GivesTheStoredRecordQuietly) {
+  const ReadBackCase& c = GetParam();
+  Ready(c.type);
+  ui.selectedTab = 2;  // whatever tab is selected
+  engine.ReadBack(c.record);
+  auto read = TakeRequest();
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->code, cmd::kReadRecord);
+  EXPECT_EQ(BlockOf(*read).target, c.target);
+  Answer(cmd::kReadRecord, Pattern(c.size, 6));
+  EXPECT_EQ(ui.readBack[c.record], Pattern(c.size, 6));
+  EXPECT_TRUE(ui.pages.empty());
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(hooks.LastCommand(), 0);
+  ASSERT_EQ(ui.ends.size(), 1u);
+  EXPECT_EQ(ui.ends[0].request, cmd::kReadRecord);
+  EXPECT_EQ(ui.ends[0].outcome, RequestOutcome::Done);
+}
+
+TEST_P(ReadBack, AnswerOfAnotherSizeIsRefusedQuietly) {
+  const ReadBackCase& c = GetParam();
+  Ready(c.type);
+  engine.ReadBack(c.record);
+  Answer(cmd::kReadRecord, Pattern(c.size - 1, 6));
+  EXPECT_FALSE(ui.readBack.count(c.record));
+  EXPECT_TRUE(ui.pages.empty());
+  EXPECT_TRUE(ui.messages.empty());
+  ASSERT_EQ(ui.ends.size(), 1u);
+  EXPECT_EQ(ui.ends[0].outcome, RequestOutcome::Refused);
+}
+
+// A page Read started over a read-back takes the answer for the page again.
+TEST_P(ReadBack, PageReadOverItFillsThePage) {
+  const ReadBackCase& c = GetParam();
+  Ready(c.type);
+  ui.selectedTab = c.record == RecordType::Docking ? kTabDocking : kTabDetector;
+  engine.ReadBack(c.record);
+  engine.PageRead(c.record);
+  Answer(cmd::kReadRecord, Pattern(c.size, 8));
+  EXPECT_EQ(ui.pages[c.record], Pattern(c.size, 8));
+  EXPECT_FALSE(ui.readBack.count(c.record));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, ReadBack,
+    testing::Values(ReadBackCase{"Docking", 3, RecordType::Docking, protocol::kTargetDocking, 64},
+                    ReadBackCase{"SingleGas", 1, RecordType::SingleGas, 1, 112},
+                    ReadBackCase{"MultiGas", 2, RecordType::MultiGas, 2, 100}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(Dispatch, ReadBackWithThePortClosedIsRefused) {
+  engine.ReadBack(RecordType::Docking);
+  ASSERT_EQ(ui.ends.size(), 1u);
+  EXPECT_EQ(ui.ends[0].outcome, RequestOutcome::Refused);
+  EXPECT_FALSE(ui.readBack.count(RecordType::Docking));
+}
+
 TEST_F(Dispatch, WriteSendsThePageRecordAfterTheStationIsReady) {
   Identify(3);
   ui.messages.clear();

@@ -251,6 +251,11 @@ class RecordingUi final : public IEngineUi {
     const Bytes& source = pages[type];
     std::copy_n(source.begin(), std::min(source.size(), record.size()), record.begin());
   }
+  void RecordReadBack(RecordType type, std::span<const std::uint8_t> record) override {
+    OnUiThread();
+    readBack[type] = Bytes(record.begin(), record.end());
+    trail.push_back("read back");
+  }
   void ShowStationClock(const DateTime& station) override {
     OnUiThread();
     stationClock = station;
@@ -310,6 +315,7 @@ class RecordingUi final : public IEngineUi {
   int certificateListClears = 0;
   std::map<RecordType, Bytes> pages;  // what each page shows, as record bytes
   std::vector<RecordType> filled;
+  std::map<RecordType, Bytes> readBack;  // records read back after a write
   std::optional<DateTime> stationClock;
   std::optional<std::array<std::uint8_t, 4>> ip;
   int statusClears = 0;

@@ -127,12 +127,11 @@ ExitCode Read(const CommandContext& ctx, const std::string& target, const std::s
 ExitCode VerifyWrite(const CommandContext& ctx, StationSession& session, RecordType type,
                      const std::vector<std::uint8_t>& sent) {
   auto& ui = session.Ui();
-  ui.received.erase(type);
-  ui.selectedTab = type == RecordType::Docking ? engine::kTabDocking : engine::kTabDetector;
+  ui.readBack.erase(type);
   const engine::RequestEnd end =
-      session.Run(protocol::cmd::kReadRecord, [&] { session.Engine().PageRead(type); });
-  const auto it = ui.received.find(type);
-  if (end.outcome != engine::RequestOutcome::Done || it == ui.received.end() ||
+      session.Run(protocol::cmd::kReadRecord, [&] { session.Engine().ReadBack(type); });
+  const auto it = ui.readBack.find(type);
+  if (end.outcome != engine::RequestOutcome::Done || it == ui.readBack.end() ||
       it->second.size() != sent.size()) {
     ctx.err << "quaylink-cli: the record could not be read back to verify the write\n";
     return end.outcome == engine::RequestOutcome::Done ? ExitCode::Refused : ExitCodeOf(end);

@@ -62,6 +62,9 @@ class HeadlessUi final : public engine::IEngineUi {
     received[type].assign(record.begin(), record.end());
   }
   void PageToRecord(RecordType type, std::span<std::uint8_t> record) override;
+  void RecordReadBack(RecordType type, std::span<const std::uint8_t> record) override {
+    readBack[type].assign(record.begin(), record.end());
+  }
   void ShowStationClock(const protocol::DateTime& station) override { stationClock = station; }
   void ClearStationClock() override { stationClock.reset(); }
   void ShowIpAddress(const std::array<std::uint8_t, 4>& address) override { ipAddress = address; }
@@ -88,6 +91,7 @@ class HeadlessUi final : public engine::IEngineUi {
   std::optional<std::array<std::uint8_t, 4>> ipAddress;      // from the last IP address answer
   std::map<RecordType, std::vector<std::uint8_t>> received;  // as the station sent them
   std::map<RecordType, std::vector<std::uint8_t>> toSend;    // what a write sends
+  std::map<RecordType, std::vector<std::uint8_t>> readBack;  // what the station stored
 
  private:
   std::ostream& err_;
