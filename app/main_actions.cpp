@@ -114,15 +114,21 @@ bool SaveConfig(const std::filesystem::path& root, RecordType type, const Record
   switch (type) {
     case RecordType::Docking: {
       records::DockingInfoRecord record;
-      return records::SaveDockingCfg(root, pages.docking->Values(), record);
+      const bool saved = records::SaveDockingCfg(root, pages.docking->Values(), record);
+      if (saved) pages.docking->SetStoredRecord(record.bytes);
+      return saved;
     }
     case RecordType::SingleGas: {
       records::SingleGasOptionRecord record;
-      return records::SaveSingleGasCfg(root, pages.singleGas->Values(), record);
+      const bool saved = records::SaveSingleGasCfg(root, pages.singleGas->Values(), record);
+      if (saved) pages.singleGas->SetStoredRecord(record.bytes);
+      return saved;
     }
     case RecordType::MultiGas: {
       records::MultiGasOptionRecord record;
-      return records::SaveMultiGasCfg(root, pages.multiGas->Values(), record);
+      const bool saved = records::SaveMultiGasCfg(root, pages.multiGas->Values(), record);
+      if (saved) pages.multiGas->SetStoredRecord(record.bytes);
+      return saved;
     }
   }
   return false;

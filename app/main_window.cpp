@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -556,7 +557,10 @@ void CdockingDlg::RefreshClockPage() {
 // ---- engine::IEngineUi ---------------------------------------------------------------
 
 void CdockingDlg::ShowMessage(std::string_view text) {
-  const QString shown = FromLatin1(text);
+  ShowText(FromLatin1(text));
+}
+
+void CdockingDlg::ShowText(const QString& shown) {
   emit messageShown(shown);
   if (m_shutDown) return;  // no boxes while the window closes
   m_messages->Show(this, shown);
@@ -634,7 +638,31 @@ void CdockingDlg::OnConnectionState(ConnectionState state, const link::Status&) 
 }
 
 void CdockingDlg::OnRequestEnded(const engine::RequestEnd& end) {
+  using engine::RequestOutcome;
+  if (end.request == protocol::cmd::kWriteRequest) {
+    if (end.outcome == RequestOutcome::Done && m_written) {
+      // After the engine's handler has returned: the read-back is a request of its own.
+      QTimer::singleShot(0, this, &CdockingDlg::StartReadBack);
+    } else {
+      m_written.reset();
+    }
+  } else if (end.request == protocol::cmd::kReadRecord && m_readBackInFlight) {
+    m_readBackInFlight = false;
+    m_written.reset();
+    if (end.outcome != RequestOutcome::Done && end.outcome != RequestOutcome::Aborted) {
+      ShowText(kReadBackFailed);
+    }
+  }
   emit requestEnded(end);
+}
+
+void CdockingDlg::StartReadBack() {
+  if (!m_written || m_shutDown || !PortOpen() || m_requestInFlight) {
+    m_written.reset();
+    return;
+  }
+  m_readBackInFlight = true;
+  m_engine->ReadBack(m_written->type);
 }
 
 void CdockingDlg::BuildTabItems(DeviceType deviceType) {
@@ -713,6 +741,21 @@ void CdockingDlg::RecordToPage(RecordType type, std::span<const std::uint8_t> re
 
 void CdockingDlg::PageToRecord(RecordType type, std::span<std::uint8_t> record) {
   Page(type)->PageToRecord(record);
+  // The engine asks for the page only to send it.
+  m_written = WrittenRecord{type, std::vector<std::uint8_t>(record.begin(), record.end())};
+}
+
+void CdockingDlg::RecordReadBack(RecordType type, std::span<const std::uint8_t> record) {
+  if (!m_written || m_written->type != type) return;
+  const std::vector<records::FieldDifference> differences =
+      Page(type)->TakeReadBack(m_written->bytes, record);
+  if (differences.empty()) return;
+  QString text = kStoredDifferently;
+  for (const records::FieldDifference& d : differences) {
+    text += QStringLiteral("\n%1: %2 \u2192 %3")
+                .arg(FromLatin1(d.label), FromLatin1(d.before), FromLatin1(d.after));
+  }
+  ShowText(text);
 }
 
 void CdockingDlg::ShowStationClock(const protocol::DateTime& station) {

@@ -8,11 +8,13 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QString>
 #include <array>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/window_services.h"
 #include "engine/engine.h"
@@ -51,6 +53,15 @@ class QtTimerHost;
 
 inline constexpr const char* kAppName = "Quaylink";
 inline constexpr const char* kVersion = "v1.3.2";
+
+// After a link mode write, the record is read back. Its fields that the station stored
+// other than they were written follow this line, one "Label: written → stored" a line.
+inline const QString kStoredDifferently =
+    QStringLiteral("The station stored other values than were written (written \u2192 stored):");
+// The read-back got no usable answer.
+inline const QString kReadBackFailed = QStringLiteral(
+    "The station reported the write complete, but its record could not be read "
+    "back to check what it stored.");
 
 class CdockingDlg final : public QDialog,
                           public engine::IEngineUi,
@@ -126,6 +137,7 @@ class CdockingDlg final : public QDialog,
   void ShowCertificate(const records::CertificateRecord& certificate) override;
   void RecordToPage(RecordType type, std::span<const std::uint8_t> record) override;
   void PageToRecord(RecordType type, std::span<std::uint8_t> record) override;
+  void RecordReadBack(RecordType type, std::span<const std::uint8_t> record) override;
   void ShowStationClock(const protocol::DateTime& station) override;
   void ClearStationClock() override;
   void ShowIpAddress(const std::array<std::uint8_t, 4>& address) override;
@@ -185,6 +197,11 @@ class CdockingDlg final : public QDialog,
   void OnServiceWindowClosed();
   bool ServiceWindowShown() const;
   void Shutdown();
+  // The one message path, for a text of the window's own.
+  void ShowText(const QString& text);
+  // After a link mode write the station reported complete: reads the record back, so the
+  // page can show what the station stored.
+  void StartReadBack();
 
   WindowServices m_services;
   std::unique_ptr<IMessagePresenter> m_ownMessages;
@@ -244,6 +261,13 @@ class CdockingDlg final : public QDialog,
   bool m_justOpened = false;
   bool m_requestInFlight = false;
   bool m_shutDown = false;
+  // The record the last link mode write sent, until its read-back has come.
+  struct WrittenRecord {
+    RecordType type;
+    std::vector<std::uint8_t> bytes;
+  };
+  std::optional<WrittenRecord> m_written;
+  bool m_readBackInFlight = false;
 };
 
 }  // namespace ql::app

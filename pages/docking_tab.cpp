@@ -78,6 +78,10 @@ cDlgDockingTab::cDlgDockingTab(IPageHost& host, QWidget* parent) : RecordPage(ho
   m_allowHibernate->setEnabled(false);
   LoadDefaults();
   EnablePage(false);
+  // Their captions name the detector family; the record's text does not know it.
+  NameField("Update Detector Configurations", m_updateConfig);
+  NameField("Update Detector Firmware", m_updateFirmware);
+  WatchFields();
 }
 
 void cDlgDockingTab::BuildControls() {
@@ -401,7 +405,7 @@ void cDlgDockingTab::SetDetectorFamily(RecordType family) {
   m_updateFirmware->setAccessibleName(m_updateFirmware->text().trimmed());
 }
 
-void cDlgDockingTab::RecordToPage(std::span<const std::uint8_t> record) {
+void cDlgDockingTab::FillFromRecord(std::span<const std::uint8_t> record) {
   records::DockingInfoRecord decoded;
   std::copy_n(record.begin(), std::min(record.size(), decoded.bytes.size()), decoded.bytes.begin());
   records::DockingPageValues values = Values();
@@ -417,6 +421,10 @@ void cDlgDockingTab::PageToRecord(std::span<std::uint8_t> record) const {
 
 std::optional<std::string> cDlgDockingTab::CheckPage() const {
   return records::CheckDockingPage(Values());
+}
+
+QAbstractButton* cDlgDockingTab::RecordWriteButton() const {
+  return m_write;
 }
 
 QString cDlgDockingTab::FirmwarePath() const {
@@ -439,6 +447,7 @@ void cDlgDockingTab::Read() {
   records::DockingPageValues values = Values();
   if (records::ReadDockingFromDrive(m_host.UsbRoot(), record, values, messages)) {
     SetValues(values);
+    SetStoredRecord(record.bytes);
   }
   messages.Flush();
 }
@@ -458,7 +467,9 @@ void cDlgDockingTab::Write() {
   m_host.SetProgressPosition(0);
   HeldMessages messages(m_host);
   records::DockingInfoRecord record;
-  records::WriteDockingToDrive(m_host.UsbRoot(), Values(), record, messages);
+  if (records::WriteDockingToDrive(m_host.UsbRoot(), Values(), record, messages)) {
+    SetStoredRecord(record.bytes);
+  }
   messages.Flush();
 }
 

@@ -41,7 +41,6 @@ class cDlgDockingTab : public RecordPage {
   void EnablePage(bool enabled) override;
   void SetBusy(bool busy) override;
 
-  void RecordToPage(std::span<const std::uint8_t> record) override;
   void PageToRecord(std::span<std::uint8_t> record) const override;
   std::optional<std::string> CheckPage() const override;
 
@@ -63,6 +62,10 @@ class cDlgDockingTab : public RecordPage {
 
  signals:
   void autoSyncChanged(bool on);
+
+ protected:
+  void FillFromRecord(std::span<const std::uint8_t> record) override;
+  QAbstractButton* RecordWriteButton() const override;
 
  private:
   void BuildControls();

@@ -21,6 +21,7 @@
 #include "pages/firmware_block.h"
 #include "records/config_files.h"
 #include "records/message_sink.h"
+#include "records/record_text.h"
 #include "rules/field_tables.h"
 
 namespace ql::pages {
@@ -72,8 +73,10 @@ QString BoxCaption(std::string_view caption) {
   return QStringLiteral(" ") + Text(caption);
 }
 
+// The label the record text table gives the field: one name for screen readers, change
+// marks and the command-line tool.
 QString GasFieldName(std::string_view caption, std::string_view gas) {
-  return Text(caption) + QStringLiteral(" ") + Text(gas);
+  return FromLatin1(records::GridLabel(caption, gas));
 }
 
 // Wide enough for the longest value text ("300.0", "n/a") at any scale.
@@ -117,6 +120,7 @@ cDlgHWRTab::cDlgHWRTab(IPageHost& host, QWidget* parent) : RecordPage(host, pare
   BuildLayout();
   LoadDefaults();
   EnablePage(false);
+  WatchFields();
 }
 
 QCheckBox* cDlgHWRTab::NewCheckBox(int id, const QString& caption) {
@@ -156,11 +160,13 @@ cDlgHWRTab::NumericRow cDlgHWRTab::NewFieldRow(int boxId, std::string_view capti
   NumericRow row;
   row.box = NewCheckBox(boxId, BoxCaption(caption));
   auto* edit = new RuleEdit(m_optionGroup);
-  SetControlId(edit, editId, Text(caption));
+  // The row's box bears the caption; its field is told apart by " Value".
+  const QString name = FromLatin1(records::ValueLabel(caption));
+  SetControlId(edit, editId, name);
   SizeNumericEdit(edit);
   auto* arrows = new ArrowPair(m_optionGroup);
   SetControlId(arrows, spinId);
-  arrows->SetFieldName(Text(caption));
+  arrows->SetFieldName(name);
   SizeArrows(arrows, edit);
   BindField(edit, arrows, NumericFieldRules(field, row.box));
   row.edits.push_back(edit);
@@ -212,7 +218,7 @@ void cDlgHWRTab::BuildControls() {
 
   m_userIdBox = NewCheckBox(1162, BoxCaption(kCaptionUserIdMessage));
   m_userId = new QLineEdit(m_optionGroup);
-  SetControlId(m_userId, 1161, Text(kCaptionUserIdMessage));
+  SetControlId(m_userId, 1161, FromLatin1(records::ValueLabel(kCaptionUserIdMessage)));
   m_userId->setMaxLength(static_cast<int>(kTextFieldMax));
   // The detector shows 8-bit text: printable Latin-1 only.
   m_userId->setValidator(new QRegularExpressionValidator(
@@ -221,7 +227,7 @@ void cDlgHWRTab::BuildControls() {
 
   m_languageBox = NewCheckBox(1163, BoxCaption(kCaptionLanguage));
   m_language = new QComboBox(m_optionGroup);
-  SetControlId(m_language, 1164, Text(kCaptionLanguage));
+  SetControlId(m_language, 1164, FromLatin1(records::ValueLabel(kCaptionLanguage)));
   for (std::string_view item : kLanguageItems) m_language->addItem(Text(item));
   AddRow(m_languageBox, {m_language});
   // Never shown, yet loaded and stored with the rest, so a station's setting survives.
@@ -230,7 +236,7 @@ void cDlgHWRTab::BuildControls() {
 
   m_twaMethodBox = NewCheckBox(1165, BoxCaption(kCaptionTwaMethod));
   m_twaMethod = new QComboBox(m_optionGroup);
-  SetControlId(m_twaMethod, 1177, Text(kCaptionTwaMethod));
+  SetControlId(m_twaMethod, 1177, FromLatin1(records::ValueLabel(kCaptionTwaMethod)));
   for (std::string_view item : kTwaMethodItems) m_twaMethod->addItem(Text(item));
   AddRow(m_twaMethodBox, {m_twaMethod});
 
@@ -493,7 +499,7 @@ void cDlgHWRTab::SetValues(const records::MultiGasPageValues& v) {
   ApplyAllRowEnabling();
 }
 
-void cDlgHWRTab::RecordToPage(std::span<const std::uint8_t> record) {
+void cDlgHWRTab::FillFromRecord(std::span<const std::uint8_t> record) {
   // Anything but a whole record leaves the page as it was.
   if (record.size() != records::kMultiGasOptionSize) return;
   records::MultiGasOptionRecord decoded;
@@ -512,6 +518,10 @@ void cDlgHWRTab::PageToRecord(std::span<std::uint8_t> record) const {
 
 std::optional<std::string> cDlgHWRTab::CheckPage() const {
   return records::CheckMultiGasPage(Values());
+}
+
+QAbstractButton* cDlgHWRTab::RecordWriteButton() const {
+  return m_write;
 }
 
 QString cDlgHWRTab::FirmwarePath() const {
@@ -536,7 +546,10 @@ void cDlgHWRTab::OnRead() {
   records::MultiGasOptionRecord record;
   records::MultiGasPageValues values = Values();
   HeldMessages sink(m_host);
-  if (records::ReadMultiGasFromDrive(m_host.UsbRoot(), record, values, sink)) SetValues(values);
+  if (records::ReadMultiGasFromDrive(m_host.UsbRoot(), record, values, sink)) {
+    SetValues(values);
+    SetStoredRecord(record.bytes);
+  }
   sink.Flush();
 }
 
@@ -554,7 +567,9 @@ void cDlgHWRTab::OnWrite() {
   m_host.SetProgressPosition(0);
   records::MultiGasOptionRecord record;
   HeldMessages sink(m_host);
-  records::WriteMultiGasToDrive(m_host.UsbRoot(), Values(), record, sink);
+  if (records::WriteMultiGasToDrive(m_host.UsbRoot(), Values(), record, sink)) {
+    SetStoredRecord(record.bytes);
+  }
   sink.Flush();
 }
 

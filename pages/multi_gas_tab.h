@@ -41,7 +41,6 @@ class cDlgHWRTab : public RecordPage {
   void LoadDefaults() override;
   void EnablePage(bool enabled) override;
   void SetBusy(bool busy) override;
-  void RecordToPage(std::span<const std::uint8_t> record) override;
   void PageToRecord(std::span<std::uint8_t> record) const override;
   std::optional<std::string> CheckPage() const override;
   QString FirmwarePath() const override;
@@ -51,6 +50,10 @@ class cDlgHWRTab : public RecordPage {
   // What the page shows, and setting it as if typed (rules, then each row's enabling).
   records::MultiGasPageValues Values() const;
   void SetValues(const records::MultiGasPageValues& values);
+
+ protected:
+  void FillFromRecord(std::span<const std::uint8_t> record) override;
+  QAbstractButton* RecordWriteButton() const override;
 
  private:
   // A row of numeric fields behind a check box (one per gas, or a single field).

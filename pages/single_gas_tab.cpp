@@ -20,6 +20,7 @@
 #include "pages/field_widgets.h"
 #include "pages/firmware_block.h"
 #include "records/config_files.h"
+#include "records/record_text.h"
 #include "rules/field_rules.h"
 #include "rules/field_tables.h"
 
@@ -76,8 +77,10 @@ void SetCharWidth(QWidget* field, int chars) {
   field->setMaximumWidth(field->fontMetrics().horizontalAdvance(QLatin1Char('0')) * chars + 16);
 }
 
+// The label the record text table gives the field: one name for screen readers, change
+// marks and the command-line tool.
 QString GasFieldName(std::string_view caption, std::string_view gas) {
-  return FromLatin1(caption) + QLatin1Char(' ') + FromLatin1(gas);
+  return FromLatin1(records::GridLabel(caption, gas));
 }
 
 }  // namespace
@@ -98,6 +101,7 @@ cDlgYBRTab::cDlgYBRTab(IPageHost& host, QWidget* parent) : RecordPage(host, pare
   }
   LoadDefaults();
   EnablePage(false);
+  WatchFields();
 }
 
 void cDlgYBRTab::BuildControls() {
@@ -362,7 +366,7 @@ void cDlgYBRTab::SetValues(const SingleGasPageValues& values) {
   for (std::size_t r = 0; r < kRows; ++r) ApplyRowEnabling(r);
 }
 
-void cDlgYBRTab::RecordToPage(std::span<const std::uint8_t> record) {
+void cDlgYBRTab::FillFromRecord(std::span<const std::uint8_t> record) {
   records::SingleGasOptionRecord decoded;
   std::copy_n(record.begin(), std::min(record.size(), decoded.bytes.size()), decoded.bytes.begin());
   SingleGasPageValues values = Values();
@@ -379,6 +383,10 @@ void cDlgYBRTab::PageToRecord(std::span<std::uint8_t> record) const {
 
 std::optional<std::string> cDlgYBRTab::CheckPage() const {
   return records::CheckSingleGasPage(Values());
+}
+
+QAbstractButton* cDlgYBRTab::RecordWriteButton() const {
+  return m_write;
 }
 
 QString cDlgYBRTab::FirmwarePath() const {
@@ -402,6 +410,7 @@ void cDlgYBRTab::Read() {
   SingleGasPageValues values = Values();
   if (records::ReadSingleGasFromDrive(m_host.UsbRoot(), record, values, messages)) {
     SetValues(values);
+    SetStoredRecord(record.bytes);
   }
   messages.Flush();
 }
@@ -422,7 +431,9 @@ void cDlgYBRTab::Write() {
   m_host.SetProgressPosition(0);
   HeldMessages messages(m_host);
   records::SingleGasOptionRecord record;
-  records::WriteSingleGasToDrive(m_host.UsbRoot(), Values(), record, messages);
+  if (records::WriteSingleGasToDrive(m_host.UsbRoot(), Values(), record, messages)) {
+    SetStoredRecord(record.bytes);
+  }
   messages.Flush();
 }
 

@@ -44,7 +44,6 @@ class cDlgYBRTab : public RecordPage {
   void EnablePage(bool enabled) override;
   void SetBusy(bool busy) override;
 
-  void RecordToPage(std::span<const std::uint8_t> record) override;
   // Zero-fills `record` first, as both write paths do: unchecked rows go out as zeros.
   void PageToRecord(std::span<std::uint8_t> record) const override;
   std::optional<std::string> CheckPage() const override;
@@ -58,6 +57,10 @@ class cDlgYBRTab : public RecordPage {
   // enables each row's fields exactly while its box is checked (and the page is enabled).
   // A display index outside the list leaves that list as it was.
   void SetValues(const records::SingleGasPageValues& values);
+
+ protected:
+  void FillFromRecord(std::span<const std::uint8_t> record) override;
+  QAbstractButton* RecordWriteButton() const override;
 
  private:
   static constexpr std::size_t kRows = records::kSingleGasRowCount;

@@ -276,12 +276,6 @@ std::vector<PageField<SingleGasPageValues>> BuildSingleGasFields() {
   return f;
 }
 
-// The value field of a row with one field and a check box: both bear the row's caption
-// on the page, so the field is told apart by " Value".
-std::string ValueLabel(std::string_view caption) {
-  return std::string(caption) + " Value";
-}
-
 std::vector<PageField<MultiGasPageValues>> BuildMultiGasFields() {
   using P = MultiGasPageValues;
   using namespace rules;
@@ -703,6 +697,10 @@ const std::vector<PageField<SingleGasPageValues>>& SingleGasFields() {
 const std::vector<PageField<MultiGasPageValues>>& MultiGasFields() {
   static const auto fields = BuildMultiGasFields();
   return fields;
+}
+
+std::string ValueLabel(std::string_view caption) {
+  return std::string(caption) + " Value";
 }
 
 std::string GridLabel(std::string_view caption, std::string_view gas) {

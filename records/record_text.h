@@ -72,6 +72,9 @@ const std::vector<PageField<MultiGasPageValues>>& MultiGasFields();
 
 // The label of a grid field: "<row caption> <gas>".
 std::string GridLabel(std::string_view caption, std::string_view gas);
+// The label of the one field of a row whose check box bears the row's caption:
+// "<row caption> Value".
+std::string ValueLabel(std::string_view caption);
 
 // --- Whole records ----------------------------------------------------------------------
 

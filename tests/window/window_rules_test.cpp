@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTimeEdit>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -71,11 +72,13 @@ class SilentStation {
     ::close(m_keep);
     ::close(m_master);
   }
-  // Answers the next request with `code` (read within `limit` of real time).
+  // Answers the next request with `code` (read within `limit` of real time). The window
+  // goes on handling its events meanwhile, so it can send the request.
   bool Answer(std::uint8_t code, const Bytes& payload, int limitMs = 5000) {
     ql::protocol::RequestParser parser;
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
     while (std::chrono::steady_clock::now() < end) {
+      QCoreApplication::processEvents();
       pollfd pfd{m_master, POLLIN, 0};
       if (::poll(&pfd, 1, 20) <= 0) continue;
       std::uint8_t buffer[256];
@@ -309,6 +312,35 @@ class WindowRulesTest : public QObject {
     // The port stays open; the buttons are usable again.
     QCOMPARE(rig.Find<QAbstractButton>(1077)->text(), Q(msg::kCaptionClose));
     QVERIFY(rig.Find<QAbstractButton>(1230, &window.DockingPage())->isEnabled());
+  }
+
+  // A write the station took, whose read-back gets no answer: the technician is told that
+  // what the station stored was not checked.
+  void unansweredReadBackSaysTheWriteWasNotChecked() {
+    ql::testsupport::VirtualTimerHost timers;
+    WindowRig rig(QTest::currentTestFunction());
+    SilentStation station;
+    auto& window = rig.MakeWindow(&timers);
+    timers.SetTarget([&window](int id) { window.StationEngine().OnTimer(id); });
+    window.RefreshPorts();
+    rig.Click(1077);
+    QVERIFY(station.Answer(ql::protocol::cmd::kDeviceType, {3}));  // a pump station: no read
+    QVERIFY(QTest::qWaitFor([&] { return window.DockingPage().PageEnabled(); }, 5000));
+    rig.messages.texts.clear();
+    rig.Click(1231, &window.DockingPage());
+    QVERIFY(station.Answer(ql::protocol::cmd::kWriteRequest, {}));
+    QVERIFY(station.Answer(ql::protocol::cmd::kWriteData, {1}));
+    QVERIFY(rig.WaitForMessage(Q(msg::kWriteCompleteDocking), 5000));
+    // The read-back goes out and gets nothing.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+          return window.StationEngine().PortOpen() &&
+                 !rig.Find<QAbstractButton>(1231, &window.DockingPage())->isEnabled();
+        },
+        5000));
+    timers.Advance(std::chrono::seconds(30));
+    QCOMPARE(rig.messages.texts, (QStringList{Q(msg::kWriteCompleteDocking), Q(msg::kSendTimeout),
+                                              ql::app::kReadBackFailed}));
   }
 
   // Every interactive control has its id and a name for screen readers: the main window's,

@@ -121,13 +121,38 @@ class WindowStationTest : public QObject {
     location->selectAll();
     QTest::keyClicks(location, "BAY 7");  // the blank is not taken
     QCOMPARE(location->text(), QString("BAY7"));
+    // The page marks the changed field and its Write lists it.
+    auto& docking = window.DockingPage();
+    QVERIFY(docking.FieldMark("Location") == ql::pages::RecordPage::Mark::Changed);
+    QVERIFY(rig.Find<QAbstractButton>(1231, &docking)->toolTip().contains("Location: "));
+    std::optional<ql::engine::RequestOutcome> readBack;
+    QObject::connect(&window, &ql::app::CdockingDlg::requestEnded, &window,
+                     [&](const ql::engine::RequestEnd& end) {
+                       if (end.request == ql::protocol::cmd::kReadRecord) readBack = end.outcome;
+                     });
+    rig.messages.texts.clear();
     rig.Click(1231, &window.DockingPage());
     QVERIFY(rig.WaitForMessage(Q(msg::kWriteCompleteDocking)));
+    // The record is read back; a station that stored what it was sent shows nothing new.
+    QVERIFY(QTest::qWaitFor([&] { return readBack.has_value(); }, 10000));
+    QVERIFY(*readBack == ql::engine::RequestOutcome::Done);
+    QCOMPARE(rig.messages.texts, QStringList{Q(msg::kWriteCompleteDocking)});
+    QVERIFY(docking.FieldMark("Location") == ql::pages::RecordPage::Mark::None);
     ql::records::DockingInfoRecord expected;
     std::copy(dockingBefore.begin(), dockingBefore.end(), expected.bytes.begin());
     expected.SetLocation("BAY7");
     QCOMPARE(ReadBytes(rig.dir / "state" / "Docking.cfg"),
              Bytes(expected.bytes.begin(), expected.bytes.end()));
+    // The command-line tool's diff names exactly the field changed through the window.
+    WriteBytes(rig.dir / "before.cfg", dockingBefore);
+    const auto diff = ql::testsupport::RunProgram({QUAYLINK_CLI, "records", "diff",
+                                                   (rig.dir / "before.cfg").string(),
+                                                   (rig.dir / "state" / "Docking.cfg").string()});
+    QCOMPARE(diff.exitCode, 1);
+    ql::records::DockingInfoRecord before;
+    std::copy(dockingBefore.begin(), dockingBefore.end(), before.bytes.begin());
+    QCOMPARE(QString::fromStdString(diff.out),
+             QString("Location: %1 \u2192 BAY7\n").arg(Q(before.Location())));
 
     // A low alarm level on the four-gas page.
     window.Tabs().setCurrentIndex(1);
@@ -144,6 +169,30 @@ class WindowStationTest : public QObject {
     rvx.SetFlag(ql::records::MultiGasFlag::LowAlarm, 1);
     rvx.SetValue(ql::records::MultiGasArray::LowAlarm, ql::records::kH2S, 125);
     QCOMPARE(ReadBytes(rig.dir / "state" / "RVX.cfg"), Bytes(rvx.bytes.begin(), rvx.bytes.end()));
+  }
+
+  // A station that keeps another value than it was sent: the page shows what it stored,
+  // marks the field and names it in one message.
+  void readBackNamesWhatTheStationStoredDifferently() {
+    WindowRig rig(QTest::currentTestFunction());
+    rig.StartStation(2, {"--store-differently", "Low Alarm H2S=10.0"});
+    auto& window = rig.MakeWindow();
+    QVERIFY(rig.OpenAndRead());
+    window.Tabs().setCurrentIndex(1);
+    auto& page = window.MultiGasPage();
+    auto* lowAlarmRow = rig.Find<QAbstractButton>(1126, &page);
+    if (!lowAlarmRow->isChecked()) lowAlarmRow->click();
+    auto* lowAlarmH2S = rig.Find<QLineEdit>(1140, &page);
+    lowAlarmH2S->selectAll();
+    QTest::keyClicks(lowAlarmH2S, "12.5");
+    rig.messages.texts.clear();
+    rig.Click(1231, &page);
+    const QString expected = ql::app::kStoredDifferently + "\nLow Alarm H2S: 12.5 \u2192 10.0";
+    QVERIFY(rig.WaitForMessage(expected));
+    QCOMPARE(rig.messages.texts, (QStringList{Q(msg::kWriteCompleteMultiGas), expected}));
+    QCOMPARE(lowAlarmH2S->text(), QString("10.0"));
+    QVERIFY(page.FieldMark("Low Alarm H2S") == ql::pages::RecordPage::Mark::StoredDifferently);
+    QVERIFY(page.ChangedFields().empty());
   }
 
   void logDownloadStoresTheCheckedFiles() {
