@@ -19,6 +19,7 @@
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "pages/multi_gas_tab.h"
 #include "app/traffic_monitor.h"
 #include "pages/certificate_tab.h"
 #include "pages/control_id.h"
@@ -179,6 +180,12 @@ int main(int argc, char** argv) {
     if (!Save(window, out / ("window-docking" + suffix + ".png"))) status = 2;
     window.Tabs().setCurrentIndex(1);
     if (!Save(window, out / ("window-rvx" + suffix + ".png"))) status = 2;
+    // Two edits not yet written: their fields carry the change mark.
+    for (const auto& [id, text] : {std::pair{1140, "12.5"}, std::pair{1142, "30.0"}}) {
+      auto* field = ql::pages::Control<QLineEdit>(&window.MultiGasPage(), id);
+      field->setText(QString::fromLatin1(text));
+    }
+    if (!Save(window, out / ("window-rvx-changed" + suffix + ".png"))) status = 2;
     if (!ServiceWindows(window, out, suffix)) status = 2;
     if (!Certificate(window, messages, drive.Root() / "certificate.pdf", out, suffix)) status = 2;
     window.Tabs().setCurrentIndex(0);
