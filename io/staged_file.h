@@ -31,7 +31,8 @@ class StagedFile {
   StagedFile& operator=(const StagedFile&) = delete;
 
   // Starts the file `name` in `folder`, discarding any file this object held. `name` must
-  // be a plain file name (not empty, not "." or "..", no '/').
+  // be a plain file name (not empty, not "." or "..", no '/'; on Windows also no '\\', ':'
+  // or other character a file name may not hold).
   bool Create(const std::filesystem::path& folder, std::string_view name);
   // Appends all of `bytes`.
   bool Write(std::span<const std::uint8_t> bytes);
@@ -53,11 +54,12 @@ class StagedFile {
   bool FailWithErrno(int err);
   void CloseFolder();
 
-  int dir_ = -1;       // the folder, so every step acts on the same one
-  int fd_ = -1;        // the temporary file while it is written
-  std::string temp_;   // its name in the folder; empty when no file is open
-  std::string name_;   // the final name
-  std::string error_;  // why the last failure happened
+  int dir_ = -1;                  // the folder, so every step acts on the same one (POSIX)
+  int fd_ = -1;                   // the temporary file while it is written
+  std::string temp_;              // its name in the folder; empty when no file is open
+  std::string name_;              // the final name
+  std::string error_;             // why the last failure happened
+  std::filesystem::path folder_;  // the folder by name, where it is not held open (Windows)
 };
 
 }  // namespace ql::io

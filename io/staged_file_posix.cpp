@@ -55,7 +55,8 @@ StagedFile::StagedFile(StagedFile&& other) noexcept
       fd_(std::exchange(other.fd_, -1)),
       temp_(std::exchange(other.temp_, {})),
       name_(std::exchange(other.name_, {})),
-      error_(std::exchange(other.error_, {})) {}
+      error_(std::exchange(other.error_, {})),
+      folder_(std::exchange(other.folder_, {})) {}
 
 StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
   if (this != &other) {
@@ -65,6 +66,7 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
     temp_ = std::exchange(other.temp_, {});
     name_ = std::exchange(other.name_, {});
     error_ = std::exchange(other.error_, {});
+    folder_ = std::exchange(other.folder_, {});
   }
   return *this;
 }

@@ -1,7 +1,9 @@
 #pragma once
-// Finds the serial ports a docking station can be on: USB-serial ttys whose driver is
-// cp210x (read from sysfs), plus virtual bridges that a running station emulator has
-// registered in the per-user runtime folder.
+// Finds the serial ports a docking station can be on. On Linux: USB-serial ttys whose
+// driver is cp210x (read from sysfs), plus virtual bridges that a running station emulator
+// has registered in the per-user runtime folder. On Windows: the COM ports of the Ports
+// device class whose friendly name names a CP210x bridge (SetupAPI); there are no virtual
+// bridges there, and the roots are not used.
 //
 // Virtual bridge record (written by the emulator, read here): one file per emulator,
 // named "<pid>.bridge", in BridgeFolder(), holding "key=value" lines:
@@ -20,7 +22,9 @@
 #include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/status.h"
@@ -55,6 +59,16 @@ inline constexpr std::size_t kMaxPorts = 50;
 // ended normally, -1 when a folder could not be read or the bridge folder is not trusted
 // (nothing is listed from it; what was found elsewhere stays).
 int DiscoverPorts(const DiscoveryRoots& roots, std::vector<PortEntry>& out);
+
+// A port of the Ports device class by its friendly name ("Silicon Labs CP210x USB to UART
+// Bridge (COM5)"): the "COM%d" port of a CP210x bridge, name and path alike, or nothing
+// for another device or a name without a port number.
+std::optional<PortEntry> BridgePortFromFriendlyName(std::string_view friendlyName);
+// Appends the bridges among `friendlyNames` to `out`, at most kMaxPorts in all.
+void PortsFromFriendlyNames(std::span<const std::string> friendlyNames,
+                            std::vector<PortEntry>& out);
+// Ascending by the number at the end of the name ("COM2" before "COM10"), then by name.
+void SortPorts(std::vector<PortEntry>& ports);
 
 // The port list behind the port selector: refreshed on demand, sorted by port number.
 class PortList {

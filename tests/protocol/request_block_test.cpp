@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "tests/support/time_zone.h"
+
 namespace ql::protocol {
 namespace {
 
@@ -22,19 +24,10 @@ TEST(RequestBlock, SevenLittleEndianIntegers) {
 }
 
 TEST(RequestBlock, LocalTimeHonoursTheTimeZone) {
-  const char* saved = std::getenv("TZ");
-  const std::string savedValue = saved ? saved : "";
-  ::setenv("TZ", "UTC-2", 1);  // two hours east of UTC
-  ::tzset();
+  const testsupport::ScopedTimeZone zone("UTC-2");  // two hours east of UTC
   RequestBlock b;
   b.SetLocalTime(0);
   EXPECT_EQ(b.time, (DateTime{1970, 1, 1, 2, 0, 0}));
-  if (saved) {
-    ::setenv("TZ", savedValue.c_str(), 1);
-  } else {
-    ::unsetenv("TZ");
-  }
-  ::tzset();
 }
 
 }  // namespace

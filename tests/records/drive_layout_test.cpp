@@ -122,7 +122,10 @@ TEST_P(PlantedLinkTest, VictimUntouchedAndTheTargetIsARegularFile) {
   test::TempDir elsewhere;
   const fs::path victim = elsewhere.path() / "victim";
   test::WriteBytes(victim, {1, 2, 3});
-  fs::create_symlink(victim, dir.path() / GetParam().linkName);
+  std::error_code ec;
+  fs::create_symlink(victim, dir.path() / GetParam().linkName, ec);
+  // Windows lets only some users make links (and wine none): nothing to plant then.
+  if (ec) GTEST_SKIP() << "no symbolic link can be made here: " << ec.message();
   const fs::path target = dir.path() / "Docking.cfg";
   const std::vector<std::uint8_t> bytes(64, 0x5A);
 

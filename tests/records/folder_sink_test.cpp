@@ -4,7 +4,6 @@
 #include "records/folder_sink.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "link/ymodem.h"
 #include "tests/ymodem/support.h"
@@ -43,16 +42,6 @@ TEST_F(FolderSinkTest, AFileInProgressIsHiddenUntilCommitted) {
   EXPECT_EQ(ReadFile(folder_ / "a.bin"), content);
 }
 
-TEST_F(FolderSinkTest, ACommittedFileGetsTheUsualPermissions) {
-  const ::mode_t mask = ::umask(022);
-  ::umask(mask);
-  ASSERT_TRUE(sink_.BeginFile("a.bin", 1).ok());
-  ASSERT_TRUE(sink_.Write(Bytes{1}).ok());
-  ASSERT_TRUE(sink_.Commit().ok());
-  const auto perms = std::filesystem::status(folder_ / "a.bin").permissions();
-  EXPECT_EQ(static_cast<::mode_t>(perms), 0666 & ~mask);  // readable as any other file
-}
-
 TEST_F(FolderSinkTest, AbortLeavesNothingAndKeepsTheOlderFile) {
   WriteFile(folder_ / "a.bin", {'o', 'l', 'd'});
   ASSERT_TRUE(sink_.BeginFile("a.bin", 100).ok());
@@ -82,7 +71,9 @@ TEST_F(FolderSinkTest, MoreBytesThanDeclaredAreRefusedAndTheFileDropped) {
 TEST_F(FolderSinkTest, ALinkUnderTheNameIsReplacedAndItsTargetLeftAlone) {
   const std::filesystem::path target = root_.Path() / "elsewhere";
   WriteFile(target, {'k', 'e', 'e', 'p'});
-  std::filesystem::create_symlink(target, folder_ / "a.bin");
+  std::error_code ec;
+  std::filesystem::create_symlink(target, folder_ / "a.bin", ec);
+  if (ec) GTEST_SKIP() << "no symbolic link can be made here: " << ec.message();
   const Bytes content = Pattern(10);
   ASSERT_TRUE(sink_.BeginFile("a.bin", content.size()).ok());
   ASSERT_TRUE(sink_.Write(content).ok());

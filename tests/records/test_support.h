@@ -2,14 +2,13 @@
 // Helpers shared by the record-layer tests: a private temporary folder, a message
 // recorder, and whole-file byte access that does not go through the code under test.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,9 +21,14 @@ namespace ql::test {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quaylink-rec-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
+    // A new folder, never one that was there already.
+    std::random_device random;
+    const auto base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      path_ = base / ("quaylink-rec-" + std::to_string(random()));
+      if (std::filesystem::create_directory(path_)) return;
+    }
+    std::abort();
   }
   ~TempDir() {
     std::error_code ec;

@@ -1,13 +1,10 @@
-// quaylink-station: a docking station emulator on a pseudo-terminal or a serial device.
+// quaylink-station: a docking station emulator on a pseudo-terminal or a serial device
+// (on Windows, a COM port: one end of a virtual COM port pair).
 //
 //   quaylink-station [--type 1|2|3] [--state DIR] [--device PATH] [--ip A.B.C.D]
 //                    [--ethernet up|down] [--store-differently LABEL=VALUE]...
 //
 // The first line of output is the device path the station serves.
-
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <array>
 #include <atomic>
@@ -20,9 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/port_discovery.h"
-#include "tools/station/bridge_registration.h"
-#include "tools/station/pty_port.h"
+#include "tools/station/station_platform.h"
 #include "tools/station/station_server.h"
 #include "tools/station/station_state.h"
 
@@ -36,7 +31,8 @@ constexpr const char* kUsage =
     "  --type    1 single-gas station, 2 multi-gas station (default), 3 pump docking station\n"
     "  --state   folder with the station's records, logs/, certs/ and firmware/\n"
     "            (without it the station starts from built-in sample data)\n"
-    "  --device  serve on this serial device instead of a new pseudo-terminal\n"
+    "  --device  serve on this serial device (COMn on Windows) instead of a new\n"
+    "            pseudo-terminal\n"
     "  --ip      the IPv4 address the station reports (default 192.168.10.77)\n"
     "  --ethernet  the result of the Ethernet link test (default up)\n"
     "  --store-differently  store this field's value (as quaylink-cli records shows it)\n"
@@ -125,60 +121,47 @@ int main(int argc, char** argv) {
   if (options.ethernetUp) state.ethernetUp = *options.ethernetUp;
   state.storeDifferently = options.storeDifferently;
 
-  // Signals end the serving loop through the port's wake-up, so the bridge registration
-  // is removed on the way out.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGHUP);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
-  std::unique_ptr<link::ISerialPort> port;
-  station::PtyMasterPort* pty = nullptr;
+  std::unique_ptr<link::ISerialPort> device;
+  std::unique_ptr<station::OwnLine> own;
+  link::ISerialPort* port = nullptr;
+  std::string devicePath;
   if (options.device) {
-    port = link::MakePlatformSerialPort();
-  } else {
-    auto p = std::make_unique<station::PtyMasterPort>();
-    pty = p.get();
-    port = std::move(p);
-  }
-  const link::Status opened = port->Open(options.device.value_or(""), link::LineSettings{});
-  if (!opened.ok()) {
-    std::cerr << "quaylink-station: " << opened.message << "\n";
-    return 2;
-  }
-  const std::string devicePath = pty ? pty->SlavePath() : *options.device;
-
-  station::BridgeRegistration registration;
-  if (pty) {
-    const std::string name = "station" + devicePath.substr(devicePath.find_last_of('/') + 1);
-    registration = station::BridgeRegistration(link::BridgeFolder(), name, devicePath);
-    // The station still serves; only port discovery will not offer it.
-    if (!registration.ok()) {
-      std::cerr << "quaylink-station: not registered for port discovery: " << registration.Problem()
-                << "\n";
+    device = link::MakePlatformSerialPort();
+    const link::Status opened = device->Open(*options.device, link::LineSettings{});
+    if (!opened.ok()) {
+      std::cerr << "quaylink-station: " << opened.message << "\n";
+      return 2;
     }
+    port = device.get();
+    devicePath = *options.device;
+  } else {
+    std::string error;
+    own = station::OpenOwnLine(error, std::cerr);
+    if (!own) {
+      std::cerr << "quaylink-station: " << error << "\n";
+      return 2;
+    }
+    port = &own->Port();
+    devicePath = own->DevicePath();
   }
-  std::cout << devicePath << std::endl;
 
+  // A stop request ends the serving loop through the port's wake-up, so the line (and
+  // its registration for port discovery) is given back on the way out. Before the
+  // server, which starts the transfer threads.
   std::atomic<bool> stopping{false};
-  std::thread signalThread([&] {
-    int sig = 0;
-    sigwait(&stopSignals, &sig);
+  std::optional<station::StopRequests> stops;
+  stops.emplace([&stopping, port] {
     stopping = true;
     port->Wake();
   });
+  std::cout << devicePath << std::endl;
 
   int exitCode = 0;
   {
     station::StationServer server(state, *port, options.stateDir, std::cout);
     exitCode = server.Serve(stopping);
   }
-
-  if (!stopping.exchange(true)) pthread_kill(signalThread.native_handle(), SIGTERM);
-  signalThread.join();
-  registration.Remove();
+  stops.reset();  // no wake-up after this
   port->Close();
   return exitCode;
 }

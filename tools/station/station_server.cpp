@@ -1,8 +1,7 @@
 #include "tools/station/station_server.h"
 
-#include <unistd.h>
-
 #include <ostream>
+#include <random>
 #include <system_error>
 
 #include "io/file_io.h"
@@ -29,11 +28,16 @@ StationServer::StationServer(StationState& state, link::ISerialPort& port,
   std::error_code ec;
   if (stateDir_) {
     firmwareDir_ = *stateDir_ / "firmware";
+    fs::create_directories(firmwareDir_, ec);
   } else {
-    firmwareDir_ = fs::temp_directory_path(ec) / ("quaylink-station-" + std::to_string(::getpid()));
-    ownsFirmwareDir_ = true;
+    // A folder of its own, new: one another program left under the name is not used.
+    std::random_device random;
+    const fs::path temp = fs::temp_directory_path(ec);
+    for (int attempt = 0; attempt < 100 && !ownsFirmwareDir_; ++attempt) {
+      firmwareDir_ = temp / ("quaylink-station-" + std::to_string(random()));
+      ownsFirmwareDir_ = fs::create_directory(firmwareDir_, ec);
+    }
   }
-  fs::create_directories(firmwareDir_, ec);
 }
 
 StationServer::~StationServer() {

@@ -1,4 +1,4 @@
-#include "link/port_discovery.h"
+// Port discovery on Linux: cp210x ttys from sysfs and the emulators' bridge records.
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,20 +14,14 @@
 #include <sstream>
 #include <system_error>
 
+#include "link/port_discovery.h"
+
 namespace ql::link {
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr const char* kBridgeDriver = "cp210x";
-
-// The number at the end of a port name: "ttyUSB12" gives 12; no digits give 0.
-unsigned long PortNumber(const std::string& name) {
-  std::size_t start = name.size();
-  while (start > 0 && name[start - 1] >= '0' && name[start - 1] <= '9') --start;
-  if (start == name.size()) return 0;
-  return std::strtoul(name.c_str() + start, nullptr, 10);
-}
 
 // Only a process this user may signal counts: kill fails with EPERM for another user's
 // process, which is never an emulator of ours but may well hold a recycled pid.
@@ -221,31 +215,6 @@ int DiscoverPorts(const DiscoveryRoots& roots, std::vector<PortEntry>& out) {
   const int sysfs = ScanSysfs(roots, out);
   const int bridges = ScanBridges(roots, out);
   return (sysfs == 0 && bridges == 0) ? 0 : -1;
-}
-
-void PortList::Refresh(const DiscoveryRoots& roots) {
-  entries_.clear();
-  DiscoverPorts(roots, entries_);
-  std::stable_sort(entries_.begin(), entries_.end(), [](const PortEntry& a, const PortEntry& b) {
-    const auto na = PortNumber(a.name);
-    const auto nb = PortNumber(b.name);
-    return na != nb ? na < nb : a.name < b.name;
-  });
-  selected_.reset();
-  if (!entries_.empty()) selected_ = 0;
-}
-
-void PortList::Select(std::size_t index) {
-  if (index < entries_.size()) {
-    selected_ = index;
-  } else {
-    selected_.reset();
-  }
-}
-
-std::optional<std::string> PortList::SelectedDevicePath() const {
-  if (!selected_) return std::nullopt;
-  return entries_[*selected_].devicePath;
 }
 
 }  // namespace ql::link

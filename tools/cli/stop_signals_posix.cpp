@@ -1,12 +1,14 @@
-#include "tools/cli/stop_signals.h"
-
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <mutex>
 #include <string>
 #include <utility>
+
+#include "tools/cli/stop_signals.h"
 
 namespace ql::cli {
 namespace {
@@ -27,6 +29,10 @@ bool OpenPipeOnce() {
   });
   return gPipe[0] >= 0;
 }
+
+constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
+// The handlers that were there before, for the one StopSignals there may be.
+std::array<struct sigaction, kSignals.size()> gPrevious{};
 
 // Byte written by the destructor to end the watcher; no signal has the number 0.
 constexpr unsigned char kEndWatcher = 0;
@@ -57,18 +63,18 @@ StopSignals::StopSignals(link::IUiPoster& loop, std::function<void(int signal)> 
   action.sa_flags = SA_RESTART;
   std::size_t installed = 0;
   for (; installed < kSignals.size(); ++installed) {
-    if (::sigaction(kSignals[installed], &action, &previous_[installed]) != 0) break;
+    if (::sigaction(kSignals[installed], &action, &gPrevious[installed]) != 0) break;
   }
   active_ = installed == kSignals.size();
   if (!active_) {
-    for (std::size_t i = 0; i < installed; ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
+    for (std::size_t i = 0; i < installed; ++i) ::sigaction(kSignals[i], &gPrevious[i], nullptr);
   }
 }
 
 StopSignals::~StopSignals() {
   if (active_) {
     for (std::size_t i = 0; i < kSignals.size(); ++i) {
-      ::sigaction(kSignals[i], &previous_[i], nullptr);
+      ::sigaction(kSignals[i], &gPrevious[i], nullptr);
     }
   }
   if (watcher_.joinable()) {
