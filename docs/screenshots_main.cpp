@@ -19,10 +19,10 @@
 #include <filesystem>
 
 #include "app/main_window.h"
-#include "pages/multi_gas_tab.h"
 #include "app/traffic_monitor.h"
 #include "pages/certificate_tab.h"
 #include "pages/control_id.h"
+#include "pages/multi_gas_tab.h"
 #include "pages/service_tab.h"
 #include "pages/time_tab.h"
 #include "tests/e2e/process.h"
