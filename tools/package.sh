@@ -18,7 +18,7 @@ fail() {
 }
 
 installed() {
-  dpkg-query -W -f='${Status}' quaylink 2>/dev/null | grep -q "install ok installed"
+  [ "$(dpkg-query -W -f='${Status}' quaylink 2>/dev/null)" = "install ok installed" ]
 }
 
 # A quaylink installed before this run is someone's; it is neither replaced nor removed.
@@ -38,7 +38,9 @@ echo "=== package: cpack"
 rm -f "$build"/quaylink_*.deb
 (cd "$build" && cpack -G DEB)
 debs=("$build"/quaylink_*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single quaylink_*.deb in $build"
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+  fail "cpack made no single quaylink_*.deb in $build"
+fi
 deb=$(realpath "${debs[0]}")
 depends=$(dpkg-deb -f "$deb" Depends)
 # dpkg-shlibdeps ran when the C library is among the dependencies.
@@ -67,8 +69,8 @@ remove_package() {
         status=1
       fi
     done
+    [ "$status" -ne 0 ] || echo "package: removed again"
   fi
-  [ "$status" -eq 0 ] && echo "package: removed again"
   exit "$status"
 }
 trap remove_package EXIT
@@ -82,6 +84,8 @@ we_installed=1
 "${apt_get[@]}" install -y -qq "$deb" >/dev/null
 installed || fail "apt-get reported success, but quaylink is not installed"
 mapfile -t listed < <(dpkg -L quaylink)
+# No `| grep -q` below: with pipefail, grep leaving early could fail the writer by SIGPIPE.
+listing=$(printf '%s\n' "${listed[@]}")
 
 # Files: each where the package's list says, and on the disk.
 for path in /usr/bin/quaylink /usr/bin/quaylink-cli /usr/bin/quaylink-station \
@@ -90,12 +94,12 @@ for path in /usr/bin/quaylink /usr/bin/quaylink-cli /usr/bin/quaylink-station \
   /usr/share/applications/quaylink.desktop \
   /usr/share/icons/hicolor/64x64/apps/quaylink.png \
   /usr/share/icons/hicolor/128x128/apps/quaylink.png; do
-  printf '%s\n' "${listed[@]}" | grep -qxF "$path" || fail "dpkg -L quaylink does not list $path"
+  grep -qxF "$path" <<<"$listing" || fail "dpkg -L quaylink does not list $path"
   [ -f "$path" ] || fail "$path is listed but not on the disk"
 done
 for page in quaylink-cli quaylink-station; do
-  zcat "/usr/share/man/man1/$page.1.gz" | grep -q '^\.TH ' ||
-    fail "$page.1.gz is no man page"
+  text=$(zcat "/usr/share/man/man1/$page.1.gz") || fail "$page.1.gz does not unpack"
+  grep -q '^\.TH ' <<<"$text" || fail "$page.1.gz is no man page"
 done
 grep -q 'ENV{ID_MM_DEVICE_IGNORE}="1"' /usr/lib/udev/rules.d/60-quaylink-cp210x.rules ||
   fail "the udev rule does not keep ModemManager away"
