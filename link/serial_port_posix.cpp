@@ -21,6 +21,15 @@ std::string ErrnoText(const std::string& what, int err) {
   return what + ": " + std::strerror(err);
 }
 
+// The usual first-day failure: the technician's user may not open the bridge. Say which
+// device and how to get access, not only the errno text.
+std::string OpenFailureText(const std::string& path, int err) {
+  if (err != EACCES && err != EPERM) return ErrnoText(path, err);
+  return std::string(std::strerror(err)) + " opening " + path +
+         ": add your user to the dialout group (sudo usermod -aG dialout $USER) and log in "
+         "again, or install the Quaylink package's udev rule";
+}
+
 speed_t BaudConstant(std::uint32_t baud) {
   switch (baud) {
     case 9600:
@@ -53,7 +62,8 @@ class PosixSerialPort final : public ISerialPort {
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
       const int err = errno;
-      return Status::Error(err == EBUSY ? ErrorKind::Busy : ErrorKind::Io, ErrnoText(path, err));
+      return Status::Error(err == EBUSY ? ErrorKind::Busy : ErrorKind::Io,
+                           OpenFailureText(path, err));
     }
     // TIOCEXCL keeps other users out, but root passes it; the advisory lock stops every
     // program that takes it too, as serial tools do.

@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, skipping those already present.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libcli11-dev lrzsz clang-format qt6-base-dev
-  libcairo2-dev fonts-liberation poppler-utils nlohmann-json3-dev)
+  libcairo2-dev fonts-liberation poppler-utils nlohmann-json3-dev
+  help2man dpkg-dev file)
 # Extra packages named on the command line (the fuzz script asks for clang this way).
 packages+=("$@")
 missing=()

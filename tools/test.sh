@@ -15,6 +15,12 @@ for preset in $presets; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+# The Debian package, built from the default build, installed, checked and removed again
+# (QUAYLINK_PACKAGE=0 skips it).
+if [ "${QUAYLINK_PACKAGE:-1}" != 0 ]; then
+  echo "=== Debian package"
+  bash tools/package.sh
+fi
 # Every fuzz target briefly from its seed corpus (QUAYLINK_FUZZ_SECONDS=0 skips it).
 fuzz_seconds=${QUAYLINK_FUZZ_SECONDS:-10}
 if [ "$fuzz_seconds" -gt 0 ]; then

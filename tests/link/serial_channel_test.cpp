@@ -213,6 +213,8 @@ TEST_F(SerialChannelTest, OpenFailsCleanlyForAMissingDevice) {
   EXPECT_FALSE(channel_.Open("/dev/quaylink-no-such-port", {}).ok());
   EXPECT_EQ(channel_.LastError().kind, ErrorKind::Io);
   EXPECT_NE(channel_.LastError().message.find("/dev/quaylink-no-such-port"), std::string::npos);
+  // The advice on access is for a port that exists and may not be opened.
+  EXPECT_EQ(channel_.LastError().message.find("dialout"), std::string::npos);
   EXPECT_FALSE(channel_.IsConnected());
 }
 
