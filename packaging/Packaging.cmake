@@ -31,13 +31,12 @@ if(QUAYLINK_MAN_PAGES)
     list(GET page 0 program)
     list(GET page 1 summary)
     set(man ${quaylink_man_dir}/${program}.1)
-    # The station emulator has neither --version nor a --help of its own: it prints its
-    # usage on stderr for any option it does not know. --version-string gives both pages the
+    # The station emulator has no --version: --version-string gives both pages the
     # package's version; gzip -n keeps them byte for byte reproducible.
     add_custom_command(
       OUTPUT ${man}.gz
       COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8
-              ${QUAYLINK_HELP2MAN} --no-info --no-discard-stderr "--name=${summary}"
+              ${QUAYLINK_HELP2MAN} --no-info "--name=${summary}"
               "--version-string=${PROJECT_VERSION}" --output=${man} $<TARGET_FILE:${program}>
       COMMAND ${QUAYLINK_GZIP} -9nf ${man}
       DEPENDS ${program}

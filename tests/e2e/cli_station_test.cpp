@@ -451,5 +451,17 @@ TEST_F(CliAgainstStation, UsageAndPortErrors) {
   }
 }
 
+// The emulator's own help (which its man page is made from) and its usage errors.
+TEST(StationOptions, HelpGoesToStdoutAndAnUnknownOptionIsAUsageError) {
+  const auto help = RunProgram({QUAYLINK_STATION, "--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.rfind("usage: quaylink-station", 0), 0u) << help.out;
+  EXPECT_TRUE(help.err.empty()) << help.err;
+  const auto unknown = RunProgram({QUAYLINK_STATION, "--frobnicate"});
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_TRUE(unknown.out.empty()) << unknown.out;
+  EXPECT_NE(unknown.err.find("usage: quaylink-station"), std::string::npos) << unknown.err;
+}
+
 }  // namespace
 }  // namespace ql

@@ -28,6 +28,7 @@ using namespace ql;
 constexpr const char* kUsage =
     "usage: quaylink-station [--type 1|2|3] [--state DIR] [--device PATH] [--ip A.B.C.D]\n"
     "                        [--ethernet up|down] [--store-differently LABEL=VALUE]...\n"
+    "       quaylink-station --help\n"
     "  --type    1 single-gas station, 2 multi-gas station (default), 3 pump docking station\n"
     "  --state   folder with the station's records, logs/, certs/ and firmware/\n"
     "            (without it the station starts from built-in sample data)\n"
@@ -101,6 +102,10 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::cout << kUsage;
+    return 0;
+  }
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::cerr << kUsage;
