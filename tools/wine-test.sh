@@ -86,6 +86,23 @@ status=0
 wine build-win/tools/cli/quaylink-cli.exe --port COM9 info >/dev/null 2>&1 || status=$?
 check "a port that is not there exits 2" 2 "$status"
 
+# A line that goes away mid-upload (the emulator ends) is a lost line, not a hang.
+head -c 3000000 /dev/urandom >"$work/bare.bin"
+build/tools/cli/quaylink-cli firmware pack --family rvx --tag 2.01 "$work/bare.bin" "$work/RVX_FW.bin" >/dev/null
+station_pid=${pids[0]}
+# Ends the emulator once the file is under way (its staged copy is in the folder).
+(for _ in $(seq 400); do
+  if compgen -G "$state/firmware/.*.part" >/dev/null; then break; fi
+  sleep 0.05
+done
+kill "$station_pid") &
+status=0
+started=$SECONDS
+timeout 60 "${cli_exe[@]}" firmware upload --family rvx "Z:${work//\//\\}\\RVX_FW.bin" >"$work/upload.out" 2>&1 || status=$?
+check "an upload whose line goes away exits 1" 1 "$status"
+check "and says the connection was lost" yes "$(grep -c 'Connection lost' "$work/upload.out" >/dev/null && echo yes || echo no)"
+check "within 20 s" yes "$([ $((SECONDS - started)) -le 20 ] && echo yes || echo no)"
+
 echo "=== quaylink-station.exe on COM6, the Linux quaylink-cli on the other end"
 socat -d -d "pty,raw,echo=0,link=$work/win-end" "pty,raw,echo=0,link=$work/linux-end" 2>"$work/socat.log" &
 pids+=($!)
