@@ -627,7 +627,14 @@ void CdockingDlg::EnableTransferModeButtons() {
   m_usbDisk->setEnabled(!ServiceWindowShown());
 }
 
-void CdockingDlg::OnConnectionState(ConnectionState state, const link::Status&) {
+void CdockingDlg::OnConnectionState(ConnectionState state, const link::Status& reason) {
+  // "Port open fail" says that the port did not open; the system's reason says why (no
+  // permission, held by another program), which is what the technician can act on.
+  if (state == ConnectionState::Closed && m_connectionState == ConnectionState::Opening &&
+      !reason.ok()) {
+    ShowText(QString::fromStdString(reason.message));
+  }
+  m_connectionState = state;
   if (state == ConnectionState::Identifying) m_justOpened = true;
   if (state == ConnectionState::Closed) {
     m_justOpened = false;

@@ -268,6 +268,7 @@ class CdockingDlg final : public QDialog,
   };
   std::optional<WrittenRecord> m_written;
   bool m_readBackInFlight = false;
+  engine::ConnectionState m_connectionState = engine::ConnectionState::Closed;
 };
 
 }  // namespace ql::app

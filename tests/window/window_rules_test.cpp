@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -60,7 +61,8 @@ class SilentStation {
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     ::grantpt(m_master);
     ::unlockpt(m_master);
-    const std::string device = ::ptsname(m_master);
+    m_device = ::ptsname(m_master);
+    const std::string& device = m_device;
     // Keeps the line up while the tool opens and closes it.
     m_keep = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     const fs::path folder = ql::link::BridgeFolder();
@@ -72,6 +74,7 @@ class SilentStation {
     ::close(m_keep);
     ::close(m_master);
   }
+  const std::string& Device() const { return m_device; }
   // Answers the next request with `code` (read within `limit` of real time). The window
   // goes on handling its events meanwhile, so it can send the request.
   bool Answer(std::uint8_t code, const Bytes& payload, int limitMs = 5000) {
@@ -98,6 +101,7 @@ class SilentStation {
  private:
   int m_master = -1;
   int m_keep = -1;
+  std::string m_device;
 };
 
 }  // namespace
@@ -312,6 +316,26 @@ class WindowRulesTest : public QObject {
     // The port stays open; the buttons are usable again.
     QCOMPARE(rig.Find<QAbstractButton>(1077)->text(), Q(msg::kCaptionClose));
     QVERIFY(rig.Find<QAbstractButton>(1230, &window.DockingPage())->isEnabled());
+  }
+
+  // A port that does not open: "Port open fail", then the system's reason, here another
+  // program's lock on the port.
+  void portThatDoesNotOpenSaysWhy() {
+    WindowRig rig(QTest::currentTestFunction());
+    SilentStation station;
+    const int holder = ::open(station.Device().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(holder >= 0);
+    QVERIFY(::flock(holder, LOCK_EX | LOCK_NB) == 0);
+    rig.MakeWindow();
+    rig.window->RefreshPorts();
+    rig.Click(1077);
+    ::close(holder);
+    QCOMPARE(rig.messages.texts.size(), 2);
+    QCOMPARE(rig.messages.texts[0], Q(msg::kPortOpenFail));
+    QVERIFY2(
+        rig.messages.texts[1].startsWith(QString::fromStdString(station.Device()) + " is in use"),
+        qPrintable(rig.messages.texts[1]));
+    QCOMPARE(rig.Find<QAbstractButton>(1077)->text(), Q(msg::kCaptionOpen));
   }
 
   // A write the station took, whose read-back gets no answer: the technician is told that
