@@ -50,6 +50,8 @@ class StagedFile {
   const std::string& Error() const { return error_; }
 
  private:
+  // A new hidden name beside `name`, ".<name>.<random>.part".
+  static std::string TemporaryName(std::string_view name);
   bool Fail(std::string why);
   bool FailWithErrno(int err);
   void CloseFolder();

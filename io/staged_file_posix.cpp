@@ -2,10 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <mutex>
-#include <random>
-#include <system_error>
-#include <utility>
+#include <string>
 
 #include "io/staged_file.h"
 
@@ -15,24 +12,6 @@ namespace {
 // Tries before giving up on finding a free temporary name; with 36^8 names a clash is
 // already unlikely once.
 constexpr int kNameAttempts = 100;
-constexpr std::size_t kSuffixLength = 8;
-// Keeps ".<name>.<suffix>.part" within the usual 255-byte limit of a file name.
-constexpr std::size_t kMaxNameInTemp = 200;
-
-std::string ErrnoText(int err) {
-  return std::error_code(err, std::generic_category()).message();
-}
-
-std::string RandomSuffix() {
-  static std::mutex mutex;
-  static std::mt19937_64 random{std::random_device{}()};
-  static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::lock_guard lock(mutex);
-  std::uniform_int_distribution<std::size_t> pick(0, sizeof kChars - 2);
-  std::string suffix(kSuffixLength, ' ');
-  for (char& c : suffix) c = kChars[pick(random)];
-  return suffix;
-}
 
 bool PlainName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." &&
@@ -46,40 +25,14 @@ void CloseQuietly(int& fd) {
 
 }  // namespace
 
-StagedFile::~StagedFile() {
-  Discard();
-}
-
-StagedFile::StagedFile(StagedFile&& other) noexcept
-    : dir_(std::exchange(other.dir_, -1)),
-      fd_(std::exchange(other.fd_, -1)),
-      temp_(std::exchange(other.temp_, {})),
-      name_(std::exchange(other.name_, {})),
-      error_(std::exchange(other.error_, {})),
-      folder_(std::exchange(other.folder_, {})) {}
-
-StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
-  if (this != &other) {
-    Discard();
-    dir_ = std::exchange(other.dir_, -1);
-    fd_ = std::exchange(other.fd_, -1);
-    temp_ = std::exchange(other.temp_, {});
-    name_ = std::exchange(other.name_, {});
-    error_ = std::exchange(other.error_, {});
-    folder_ = std::exchange(other.folder_, {});
-  }
-  return *this;
-}
-
 bool StagedFile::Create(const std::filesystem::path& folder, std::string_view name) {
   Discard();
   error_.clear();
   if (!PlainName(name)) return Fail("\"" + std::string(name) + "\" is not a plain file name");
   dir_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir_ < 0) return FailWithErrno(errno);
-  const std::string stem(name.substr(0, kMaxNameInTemp));
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    std::string temp = "." + stem + "." + RandomSuffix() + ".part";
+    std::string temp = TemporaryName(name);
     // Exclusive and without following a link: whatever already stands under the name,
     // file or link planted by someone else, is left alone and another name is tried.
     fd_ = ::openat(dir_, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -134,16 +87,6 @@ void StagedFile::Discard() {
   if (!temp_.empty() && dir_ >= 0) ::unlinkat(dir_, temp_.c_str(), 0);
   temp_.clear();
   CloseFolder();
-}
-
-bool StagedFile::Fail(std::string why) {
-  Discard();
-  error_ = std::move(why);
-  return false;
-}
-
-bool StagedFile::FailWithErrno(int err) {
-  return Fail(ErrnoText(err));
 }
 
 void StagedFile::CloseFolder() {

@@ -9,10 +9,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <mutex>
-#include <random>
 #include <system_error>
-#include <utility>
 
 #include "io/staged_file.h"
 
@@ -20,23 +17,6 @@ namespace ql::io {
 namespace {
 
 constexpr int kNameAttempts = 100;
-constexpr std::size_t kSuffixLength = 8;
-constexpr std::size_t kMaxNameInTemp = 200;
-
-std::string ErrnoText(int err) {
-  return std::error_code(err, std::generic_category()).message();
-}
-
-std::string RandomSuffix() {
-  static std::mutex mutex;
-  static std::mt19937_64 random{std::random_device{}()};
-  static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::lock_guard lock(mutex);
-  std::uniform_int_distribution<std::size_t> pick(0, sizeof kChars - 2);
-  std::string suffix(kSuffixLength, ' ');
-  for (char& c : suffix) c = kChars[pick(random)];
-  return suffix;
-}
 
 // A name, never a path: no separator of either kind, no drive or stream colon, none of
 // the characters Windows keeps out of names.
@@ -55,31 +35,6 @@ void CloseQuietly(int& fd) {
 
 }  // namespace
 
-StagedFile::~StagedFile() {
-  Discard();
-}
-
-StagedFile::StagedFile(StagedFile&& other) noexcept
-    : dir_(std::exchange(other.dir_, -1)),
-      fd_(std::exchange(other.fd_, -1)),
-      temp_(std::exchange(other.temp_, {})),
-      name_(std::exchange(other.name_, {})),
-      error_(std::exchange(other.error_, {})),
-      folder_(std::exchange(other.folder_, {})) {}
-
-StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
-  if (this != &other) {
-    Discard();
-    dir_ = std::exchange(other.dir_, -1);
-    fd_ = std::exchange(other.fd_, -1);
-    temp_ = std::exchange(other.temp_, {});
-    name_ = std::exchange(other.name_, {});
-    error_ = std::exchange(other.error_, {});
-    folder_ = std::exchange(other.folder_, {});
-  }
-  return *this;
-}
-
 bool StagedFile::Create(const std::filesystem::path& folder, std::string_view name) {
   Discard();
   error_.clear();
@@ -87,9 +42,8 @@ bool StagedFile::Create(const std::filesystem::path& folder, std::string_view na
   std::error_code ec;
   if (!std::filesystem::is_directory(folder, ec)) return FailWithErrno(ENOENT);
   folder_ = folder;
-  const std::string stem(name.substr(0, kMaxNameInTemp));
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    std::string temp = "." + stem + "." + RandomSuffix() + ".part";
+    std::string temp = TemporaryName(name);
     const std::filesystem::path path = folder_ / temp;
     fd_ = ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
                    _S_IREAD | _S_IWRITE);
@@ -146,16 +100,6 @@ void StagedFile::Discard() {
   }
   temp_.clear();
   CloseFolder();
-}
-
-bool StagedFile::Fail(std::string why) {
-  Discard();
-  error_ = std::move(why);
-  return false;
-}
-
-bool StagedFile::FailWithErrno(int err) {
-  return Fail(ErrnoText(err));
 }
 
 void StagedFile::CloseFolder() {
