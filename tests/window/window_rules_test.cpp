@@ -104,6 +104,17 @@ class SilentStation {
   std::string m_device;
 };
 
+// The window on the virtual clock (which must outlive it), with OPEN pressed on the first
+// port: a silent station's when the test has one.
+ql::app::CdockingDlg& OpenOnVirtualClock(WindowRig& rig,
+                                         ql::testsupport::VirtualTimerHost& timers) {
+  auto& window = rig.MakeWindow(&timers);
+  timers.SetTarget([&window](int id) { window.StationEngine().OnTimer(id); });
+  window.RefreshPorts();
+  rig.Click(1077);
+  return window;
+}
+
 }  // namespace
 
 class WindowRulesTest : public QObject {
@@ -285,10 +296,7 @@ class WindowRulesTest : public QObject {
     ql::testsupport::VirtualTimerHost timers;
     WindowRig rig(QTest::currentTestFunction());
     SilentStation silent;
-    auto& window = rig.MakeWindow(&timers);
-    timers.SetTarget([&window](int id) { window.StationEngine().OnTimer(id); });
-    window.RefreshPorts();
-    rig.Click(1077);
+    OpenOnVirtualClock(rig, timers);
     QCOMPARE(rig.Find<QAbstractButton>(1077)->text(), Q(msg::kCaptionClose));
     timers.Advance(std::chrono::seconds(19));
     QVERIFY(rig.messages.texts.isEmpty());
@@ -304,10 +312,7 @@ class WindowRulesTest : public QObject {
     ql::testsupport::VirtualTimerHost timers;
     WindowRig rig(QTest::currentTestFunction());
     SilentStation station;
-    auto& window = rig.MakeWindow(&timers);
-    timers.SetTarget([&window](int id) { window.StationEngine().OnTimer(id); });
-    window.RefreshPorts();
-    rig.Click(1077);
+    auto& window = OpenOnVirtualClock(rig, timers);
     QVERIFY(station.Answer(ql::protocol::cmd::kDeviceType, {2}));
     QVERIFY(QTest::qWaitFor([&] { return rig.TabTexts().size() == 4; }, 5000));
     QVERIFY(window.MultiGasPage().PageEnabled());
@@ -344,10 +349,7 @@ class WindowRulesTest : public QObject {
     ql::testsupport::VirtualTimerHost timers;
     WindowRig rig(QTest::currentTestFunction());
     SilentStation station;
-    auto& window = rig.MakeWindow(&timers);
-    timers.SetTarget([&window](int id) { window.StationEngine().OnTimer(id); });
-    window.RefreshPorts();
-    rig.Click(1077);
+    auto& window = OpenOnVirtualClock(rig, timers);
     QVERIFY(station.Answer(ql::protocol::cmd::kDeviceType, {3}));  // a pump station: no read
     QVERIFY(QTest::qWaitFor([&] { return window.DockingPage().PageEnabled(); }, 5000));
     rig.messages.texts.clear();
